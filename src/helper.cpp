@@ -1,0 +1,112 @@
+#include "helper.h"
+
+#include "helptext.h"
+#include "main.h"
+#include "windows.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+using namespace Qt::Literals::StringLiterals;
+
+THelpForm *HelpForm = nullptr;
+
+namespace {
+
+const QString HelpFileName = u"Tavik.txt"_s;
+
+} // namespace
+
+THelpForm::THelpForm(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      RichEdit1(new QPlainTextEdit(this)),
+      Button1(new QPushButton(u"Закончить"_s, this))
+{
+    setObjectName(u"HelpForm"_s);
+    setWindowTitle(u"Помощь"_s);
+    setFont(designFont());
+    setFixedSize(449, 273);
+    setAttribute(Qt::WA_QuitOnClose, false);
+
+    RichEdit1->setObjectName(u"RichEdit1"_s);
+    RichEdit1->setGeometry(0, 0, 449, 241);
+    RichEdit1->setReadOnly(true);
+    RichEdit1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QPalette p = RichEdit1->palette();
+    p.setColor(QPalette::Base, p.color(QPalette::Window));   // the menu colour of the desktop
+    RichEdit1->setPalette(p);
+
+    Button1->setObjectName(u"Button1"_s);
+    Button1->setGeometry(184, 248, 75, 25);
+    setTabOrder(RichEdit1, Button1);
+
+    connect(Button1, &QPushButton::clicked, this, &THelpForm::Button1Click);
+}
+
+void THelpForm::showEvent(QShowEvent *event)
+{
+    centreOnFirstShow(this, m_shown);
+    QWidget::showEvent(event);
+    if (!event->spontaneous())   // shown by the program, not just restored by the desktop
+        FormShow();
+}
+
+void THelpForm::closeEvent(QCloseEvent *event)
+{
+    event->accept();   // hidden, never destroyed; the text stays until the next help command
+    hide();
+    FormClose();
+}
+
+void THelpForm::FormShow()
+{
+    QFile file(HelpFileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        showMessage(this, u"Не удалось открыть файл %1: %2"_s.arg(HelpFileName, file.errorString()));
+        return;
+    }
+    const helptext::Loaded loaded = helptext::read(file);
+    RichEdit1->setPlainText(loaded.text);   // one call, not one append a line: large files stay quick
+    if (!loaded.error.isEmpty()) {
+        showMessage(this, u"Ошибка чтения файла %1: %2"_s.arg(HelpFileName, loaded.error));
+        return;
+    }
+    if (loaded.cut) {
+        RichEdit1->appendPlainText(u"[Файл %1 больше %2 МБ: показано только его начало.]"_s
+                                       .arg(HelpFileName)
+                                       .arg(helptext::ShownBytes / (1024 * 1024)));
+    }
+    RichEdit1->moveCursor(QTextCursor::Start);   // the view begins at the first line
+}
+
+void THelpForm::Button1Click()
+{
+    hide();
+    RichEdit1->clear();
+    MainForm->focusEdit1();
+}
+
+void THelpForm::FormClose()
+{
+    MainForm->focusEdit1();
+}
+
+void ShowHelp()
+{
+    if (!QFile::exists(HelpFileName)) {
+        showMessage(MainForm, u"-= Отсутствует файл Tavik.txt =-"_s);
+        return;
+    }
+    HelpForm->RichEdit1->clear();
+    if (HelpForm->isVisible()) {
+        HelpForm->FormShow();   // showing a shown window loads nothing, and the text was just emptied
+        giveFocus(HelpForm->RichEdit1);
+    } else {
+        HelpForm->show();
+    }
+}

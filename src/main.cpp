@@ -1,0 +1,203 @@
+#include "main.h"
+
+#include "helper.h"
+#include "painter.h"
+#include "startup.h"
+#include "windows.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+using namespace Qt::Literals::StringLiterals;
+
+QString CodeText;
+TMainForm *MainForm = nullptr;
+
+namespace {
+
+QColor toColour(ean13::Rgb rgb)
+{
+    return QColor(rgb.red, rgb.green, rgb.blue);
+}
+
+QPushButton *makeButton(QWidget *parent, const QString &name, const QRect &geometry, const QString &caption,
+                        const QString &toolTip)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    button->setToolTip(toolTip);
+    return button;
+}
+
+QLabel *makeLabel(QWidget *parent, const QString &name, const QRect &geometry, const QString &caption)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setObjectName(name);
+    label->setGeometry(geometry);
+    return label;
+}
+
+} // namespace
+
+TMainForm::TMainForm(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      Label1(makeLabel(this, u"Label1"_s, {8, 0, 55, 13}, u"Штрих-код:"_s)),
+      Label2(makeLabel(this, u"Label2"_s, {8, 40, 108, 13}, u"Результаты анализа:"_s)),
+      Edit1(new QLineEdit(this)),
+      Memo1(new QPlainTextEdit(this)),
+      Button1(makeButton(this, u"Button1"_s, {112, 4, 75, 30}, u"Анализ"_s, u"Начать анализ"_s)),
+      Button2(makeButton(this, u"Button2"_s, {96, 152, 75, 25}, u"Help"_s, u"Помощь"_s)),
+      Button3(makeButton(this, u"Button3"_s, {184, 152, 75, 25}, u"About..."_s, u"О программе"_s)),
+      Button4(makeButton(this, u"Button4"_s, {8, 152, 75, 25}, u"Очистить"_s, u"Очистить окно ввода"_s)),
+      Button5(makeButton(this, u"Button5"_s, {192, 4, 75, 30}, u"Рисунок"_s, u"Изображение кода"_s))
+{
+    setObjectName(u"MainForm"_s);
+    setWindowTitle(u"Анализатор штрих-кодов."_s);
+    setFont(designFont());
+    setFixedSize(267, 177);   // the bounding box of the controls
+
+    Edit1->setObjectName(u"Edit1"_s);
+    Edit1->setGeometry(8, 16, 89, 21);
+    Edit1->setMaxLength(ean13::CodeLength);
+
+    Memo1->setObjectName(u"Memo1"_s);
+    Memo1->setGeometry(0, 56, 265, 89);
+    Memo1->setReadOnly(true);
+    Memo1->setFont(designFont(true));
+    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QPalette memoPalette = Memo1->palette();
+    memoPalette.setColor(QPalette::Base, memoPalette.color(QPalette::ToolTipBase));
+    Memo1->setPalette(memoPalette);
+
+    Button5->setEnabled(false);
+
+    setTabOrder(Edit1, Memo1);
+    setTabOrder(Memo1, Button1);
+    setTabOrder(Button1, Button2);
+    setTabOrder(Button2, Button3);
+    setTabOrder(Button3, Button4);
+    setTabOrder(Button4, Button5);
+
+    connect(Edit1, &QLineEdit::textChanged, this, &TMainForm::Edit1Change);   // typed or set: both count
+    connect(Edit1, &QLineEdit::returnPressed, this, &TMainForm::Edit1KeyPress);
+    connect(Button1, &QPushButton::clicked, this, &TMainForm::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TMainForm::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &TMainForm::Button3Click);
+    connect(Button4, &QPushButton::clicked, this, &TMainForm::Button4Click);
+    connect(Button5, &QPushButton::clicked, this, &TMainForm::Button5Click);
+}
+
+void TMainForm::setResultsColour(const QColor &colour)
+{
+    QPalette p = Memo1->palette();
+    p.setColor(QPalette::Text, colour);   // one colour for the whole list, old lines included
+    Memo1->setPalette(p);
+}
+
+void TMainForm::focusEdit1()
+{
+    giveFocus(Edit1);
+}
+
+void TMainForm::showEvent(QShowEvent *event)
+{
+    centreOnFirstShow(this, m_shown);
+    QWidget::showEvent(event);
+}
+
+// The analysis run.
+void TMainForm::Button1Click()
+{
+    Memo1->clear();
+    const ean13::Normalised entry = ean13::normalise(toCode(Edit1->text()));
+    CodeText = toQString(entry.code);
+
+    if (!entry.code.full()) {
+        ReportError(static_cast<int>(ean13::ErrorKind::Length));
+        return;
+    }
+    if (HasNonDigit()) {
+        ReportError(static_cast<int>(ean13::ErrorKind::NonDigit));
+        return;
+    }
+    CheckControlSum();
+    ReportCountry(LookupCountry());
+    if (!entry.padded)
+        Button5->setEnabled(true);
+}
+
+void TMainForm::Button2Click()
+{
+    ShowHelp();
+}
+
+void TMainForm::Button3Click()
+{
+    ShowAbout(this);
+    focusEdit1();
+}
+
+void TMainForm::Button4Click()
+{
+    Edit1->setText(QString());   // on a non-empty field this runs Edit1Change
+    Form1->hide();
+    focusEdit1();
+}
+
+void TMainForm::Button5Click()
+{
+    Form1->show();
+    giveFocus(Form1);
+}
+
+void TMainForm::Edit1Change()
+{
+    Form1->hide();
+    Button5->setEnabled(false);
+    Memo1->clear();
+}
+
+void TMainForm::Edit1KeyPress()
+{
+    Button1Click();
+}
+
+void ReportError(int kind)
+{
+    MainForm->setResultsColour(toColour(ean13::ErrorRed));
+    const std::string_view message = ean13::errorMessage(kind);
+    if (!message.empty())
+        MainForm->Memo1->appendPlainText(fromUtf8(message));
+    MainForm->focusEdit1();
+}
+
+bool HasNonDigit()
+{
+    for (const QChar c : CodeText)
+        if (!ean13::isDigit(c.unicode()))
+            return true;
+    return false;
+}
+
+void ReportCountry(const QString &country)
+{
+    MainForm->Memo1->appendPlainText(fromUtf8(ean13::Separator));
+    MainForm->Memo1->appendPlainText(fromUtf8(ean13::countryLine(country.toStdString())));
+}
+
+void CheckControlSum()
+{
+    MainForm->setResultsColour(toColour(ean13::FindingsBlue));   // first, for either verdict
+    MainForm->Memo1->appendPlainText(fromUtf8(ean13::checkDigitVerdict(ean13::checkDigitOk(toCode(CodeText)))));
+}
+
+QString LookupCountry()
+{
+    return fromUtf8(ean13::country(toCode(CodeText)));
+}

@@ -1,0 +1,7 @@
+// The program's entry. (main.cpp is the unit named main: the main window and the analysis.)
+#include "startup.h"
+
+int main(int argc, char **argv)
+{
+    return runProgram(argc, argv);
+}

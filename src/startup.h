@@ -1,0 +1,28 @@
+// Start-up: the three windows, created in their order, and the About message.
+#pragma once
+
+#include "helper.h"
+#include "main.h"
+#include "painter.h"
+
+class QWidget;
+
+// Owns the windows for the whole run. Members are built in declaration order, so the main window
+// comes first, then the help window, then the picture window; the globals point at them meanwhile.
+struct Forms
+{
+    Forms();
+    ~Forms();
+    Forms(const Forms &) = delete;
+    Forms &operator=(const Forms &) = delete;
+
+    TMainForm mainForm;
+    THelpForm helpForm;
+    TForm1 pictureForm;
+};
+
+// Shows the About message, modal, and returns once it is dismissed.
+void ShowAbout(QWidget *parent);
+
+// Creates the windows, shows the main one and runs until it is closed.
+int runProgram(int &argc, char **argv);

@@ -1,0 +1,56 @@
+#include "windows.h"
+
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QWidget>
+
+using namespace Qt::Literals::StringLiterals;
+
+const QString ApplicationTitle = u"Анализатор штрих-кодов"_s;
+
+QFont designFont(bool bold)
+{
+    QFont font;
+    font.setFamilies({u"MS Sans Serif"_s, u"DejaVu Sans"_s});
+    font.setPixelSize(11);   // height -11 at 96 pixels per inch
+    font.setBold(bold);
+    return font;
+}
+
+void centreOnFirstShow(QWidget *window, bool &shownBefore)
+{
+    if (shownBefore)
+        return;
+    shownBefore = true;
+    if (const QScreen *screen = window->screen())
+        window->move(screen->availableGeometry().center() - window->rect().center());
+}
+
+void giveFocus(QWidget *widget)
+{
+    widget->window()->activateWindow();
+    widget->setFocus(Qt::OtherFocusReason);
+}
+
+QString fromUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString toQString(const ean13::Code &code)
+{
+    return QString::fromUcs4(code.begin(), code.size());
+}
+
+ean13::Code toCode(const QString &text)
+{
+    return ean13::Code::fromUtf16(std::u16string_view(reinterpret_cast<const char16_t *>(text.utf16()),
+                                                      static_cast<std::size_t>(text.size())));
+}
+
+void showMessage(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, text, QMessageBox::Ok, parent);
+    box.exec();
+}

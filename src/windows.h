@@ -1,0 +1,30 @@
+// What the three windows share: the font they are designed for, centring at the first showing,
+// and handing the keyboard focus to a widget of another window.
+#pragma once
+
+#include "ean13.h"
+
+#include <QFont>
+#include <QString>
+#include <string_view>
+
+class QWidget;
+
+// "MS Sans Serif" 8 pt, 13 pixels a line. Where it is missing, DejaVu Sans at 11 pixels has the same
+// line height and digits narrower than 8 pixels; it is named so that no other font wins the fallback.
+[[nodiscard]] QFont designFont(bool bold = false);
+
+// Moves a window to the centre of its screen the first time it is shown.
+void centreOnFirstShow(QWidget *window, bool &shownBefore);
+
+// After another window hides, no window is active: activate the target's window first, or the
+// focus never lands.
+void giveFocus(QWidget *widget);
+
+[[nodiscard]] QString fromUtf8(std::string_view text);
+[[nodiscard]] QString toQString(const ean13::Code &code);
+[[nodiscard]] ean13::Code toCode(const QString &text);
+
+// The title of the application, the caption of its message boxes.
+extern const QString ApplicationTitle;
+void showMessage(QWidget *parent, const QString &text);

@@ -1,0 +1,80 @@
+// What the GUI tests share: the three windows of a fresh start, and typing as a person would.
+#pragma once
+
+#include "startup.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+// A fresh start of the program for each test: the windows in their order, the main one shown and active.
+class Started
+{
+public:
+    Started()
+    {
+        forms = std::make_unique<Forms>();
+        forms->mainForm.show();
+        forms->mainForm.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&forms->mainForm));
+    }
+    ~Started() { CodeText.clear(); }
+    std::unique_ptr<Forms> forms;
+};
+
+// Keys go to whatever has the focus, as they would for a person at the keyboard.
+inline void type(const QString &text)
+{
+    QTest::keyClicks(static_cast<QWidget *>(nullptr), text);
+}
+inline void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(static_cast<QWidget *>(nullptr), key, modifiers);
+}
+inline void click(QWidget *button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+inline QStringList listLines()
+{
+    const QString text = MainForm->Memo1->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split(u'\n');
+}
+inline QColor listColour()
+{
+    return MainForm->Memo1->palette().color(QPalette::Text);
+}
+
+struct SeenBox
+{
+    bool shown = false;
+    QString title;
+    QString text;
+    int buttons = 0;
+};
+
+// Clicks `trigger`, reads the modal message box it opens and dismisses it with Enter.
+inline SeenBox readMessageBox(QWidget *trigger)
+{
+    SeenBox seen;
+    QTimer::singleShot(0, [&seen] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        seen.shown = true;
+        seen.title = box->windowTitle();
+        seen.text = box->text();
+        seen.buttons = static_cast<int>(box->buttons().size());
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    click(trigger);
+    QCoreApplication::processEvents();   // no box: the timer still runs while `seen` lives
+    return seen;
+}

@@ -1,0 +1,398 @@
+// The rules without any window: what an entry becomes, the check digit, the prefix rules,
+// the number sets and the module string.
+#include "ean13.h"
+
+#include <QtTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+ean13::Code code(const QString &text)
+{
+    return ean13::Code::fromUtf16(std::u16string_view(reinterpret_cast<const char16_t *>(text.utf16()),
+                                                      static_cast<std::size_t>(text.size())));
+}
+
+QString text(const ean13::Code &c)
+{
+    return QString::fromUcs4(c.begin(), c.size());
+}
+
+QString fromView(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QStringList lines(const ean13::Analysis &a)
+{
+    QStringList out;
+    ean13::forEachLine(a, [&](std::string_view line) { out << fromView(line); });
+    return out;
+}
+
+const QString LengthError = u"ОШИБКА! Длинна введенного кода отличается от 12-13!"_s;
+const QString NonDigitError = u"ОШИБКА! В коде присутствуют символы отличные от цифр!"_s;
+const QString Correct = u"Контрольная сумма в коде корректна!"_s;
+const QString Wrong = u"ВНИМАНИЕ! В коде некорректна контрольная сумма!"_s;
+const QString Separator = u"----------------------------------------------------------"_s;
+
+} // namespace
+
+class TestCore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void normalise_data();
+    void normalise();
+    void cutCountsCharactersNotBytes_data();
+    void cutCountsCharactersNotBytes();
+    void checkDigit_data();
+    void checkDigit();
+    void changingOnlyTheCheckDigitChangesOnlyTheVerdict();
+    void country_data();
+    void country();
+    void everyPrefixHasOneOfTheTexts();
+    void defaultPrefixesAreExactlyTheListedOnes();
+    void analysisLinesAndColour_data();
+    void analysisLinesAndColour();
+    void numberSetsAreRelated();
+    void parity_data();
+    void parity();
+    void encode_data();
+    void encode();
+    void digitOfGroup();
+};
+
+void TestCore::normalise_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<bool>("padded");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("empty") << u""_s << u""_s << false << u"bad-length"_s;
+    QTest::newRow("11 digits") << u"12345678901"_s << u"12345678901"_s << false << u"bad-length"_s;
+    QTest::newRow("12 digits get one zero") << u"100000000007"_s << u"0100000000007"_s << true << u"ok"_s;
+    QTest::newRow("12 with a letter: padded, then rejected") << u"12345678901x"_s << u"012345678901x"_s << true
+                                                             << u"non-digit"_s;
+    QTest::newRow("13 digits") << u"4820000000000"_s << u"4820000000000"_s << false << u"ok"_s;
+    QTest::newRow("14 are cut to 13, not padded") << u"48200000000001"_s << u"4820000000000"_s << false << u"ok"_s;
+    QTest::newRow("space inside") << u"482000 000000"_s << u"482000 000000"_s << false << u"non-digit"_s;
+    QTest::newRow("leading space is kept") << u" 482000000000"_s << u" 482000000000"_s << false << u"non-digit"_s;
+    QTest::newRow("12 spaces") << u"            "_s << u"0            "_s << true << u"non-digit"_s;
+    QTest::newRow("wrong check digit is accepted") << u"4820000000001"_s << u"4820000000001"_s << false
+                                                   << u"bad-check-digit"_s;
+    QTest::newRow("Arabic-Indic digits are no digits") << u"٤٨٢٠٠٠٠٠٠٠٠٠٠"_s << u"٤٨٢٠٠٠٠٠٠٠٠٠٠"_s << false
+                                                       << u"non-digit"_s;
+}
+
+void TestCore::normalise()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, code);
+    QFETCH(bool, padded);
+    QFETCH(QString, status);
+    const ean13::Analysis a = ean13::analyse(::code(entry));
+    QCOMPARE(text(a.entry.code), code);
+    QCOMPARE(a.entry.padded, padded);
+    QCOMPARE(fromView(ean13::statusName(a.status)), status);
+    QCOMPARE(a.pictureOffered(), a.accepted() && !padded);
+}
+
+void TestCore::cutCountsCharactersNotBytes_data()
+{
+    QTest::addColumn<QByteArray>("utf8");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("ten digits and a Cyrillic letter: 11") << u"4820000000Ж"_s.toUtf8() << 11 << u"bad-length"_s;
+    QTest::newRow("six Cyrillic letters: 6, not 12") << u"ЖЖЖЖЖЖ"_s.toUtf8() << 6 << u"bad-length"_s;
+    QTest::newRow("twelve Cyrillic letters: padded") << u"ЖЖЖЖЖЖЖЖЖЖЖЖ"_s.toUtf8() << 13 << u"non-digit"_s;
+    QTest::newRow("an emoji is one character") << (u"😀"_s + u"000000000000"_s).toUtf8() << 13 << u"non-digit"_s;
+    QTest::newRow("a stray byte is one character") << QByteArray("\xff" "000000000000", 13) << 13 << u"non-digit"_s;
+    QTest::newRow("a broken sequence: each byte one character") << QByteArray("\xe2\x82" "0000000000", 12) << 13
+                                                                << u"non-digit"_s;
+    QTest::newRow("an overlong form is no digit") << QByteArray("\xc0\xb0" "00000000000", 13) << 13 << u"non-digit"_s;
+    QTest::newRow("NUL is a character") << QByteArray("\0" "000000000000", 13) << 13 << u"non-digit"_s;
+}
+
+void TestCore::cutCountsCharactersNotBytes()
+{
+    QFETCH(QByteArray, utf8);
+    QFETCH(int, size);
+    QFETCH(QString, status);
+    const ean13::Analysis a = ean13::analyse(ean13::Code::fromUtf8(std::string_view(utf8.constData(), utf8.size())));
+    QCOMPARE(a.entry.code.size(), size);
+    QCOMPARE(fromView(ean13::statusName(a.status)), status);
+    // What came in goes out unchanged, stray bytes included.
+    const QByteArray back = QByteArray::fromStdString(ean13::Code::fromUtf8(std::string_view(utf8.constData(), utf8.size())).toUtf8());
+    QVERIFY(utf8.startsWith(back));
+}
+
+void TestCore::checkDigit_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("thirteen zeros") << u"0000000000000"_s << 0 << true;
+    QTest::newRow("482 and ten zeros: remainder 0") << u"4820000000000"_s << 0 << true;
+    QTest::newRow("482 ending in 1") << u"4820000000001"_s << 0 << false;
+    QTest::newRow("482 ending in 9") << u"4820000000009"_s << 0 << false;
+    QTest::newRow("1, eleven zeros, 9") << u"1000000000009"_s << 9 << true;
+    QTest::newRow("1 and twelve zeros") << u"1000000000000"_s << 9 << false;
+    QTest::newRow("weight 3 on the second digit") << u"0100000000007"_s << 7 << true;
+    QTest::newRow("weight 1 would accept this") << u"0100000000009"_s << 7 << false;
+    QTest::newRow("weight 3 on the twelfth digit") << u"0000000000017"_s << 7 << true;
+    QTest::newRow("weight 1 on the twelfth would accept this") << u"0000000000019"_s << 7 << false;
+    QTest::newRow("largest sum, 216") << u"9999999999994"_s << 4 << true;
+    QTest::newRow("largest sum ending in 0") << u"9999999999990"_s << 4 << false;
+    QTest::newRow("a real article number") << u"4006381333931"_s << 1 << true;
+}
+
+void TestCore::checkDigit()
+{
+    QFETCH(QString, code);
+    QFETCH(int, expected);
+    QFETCH(bool, ok);
+    QCOMPARE(ean13::expectedCheckDigit(::code(code)), std::optional<int>(expected));
+    QCOMPARE(ean13::checkDigitOk(::code(code)), ok);
+}
+
+void TestCore::changingOnlyTheCheckDigitChangesOnlyTheVerdict()
+{
+    const QString stem = u"590123412345"_s;
+    int correct = 0;
+    for (char last = '0'; last <= '9'; ++last) {
+        const ean13::Code c = code(stem + QChar::fromLatin1(last));
+        QCOMPARE(ean13::expectedCheckDigit(c), std::optional<int>(7));
+        correct += ean13::checkDigitOk(c) ? 1 : 0;
+        QCOMPARE(fromView(ean13::country(c)), u"Польша"_s);
+    }
+    QCOMPARE(correct, 1);
+    QVERIFY(!ean13::expectedCheckDigit(code(u"482000000000"_s)));   // 12 characters: no verdict
+    QVERIFY(!ean13::expectedCheckDigit(code(u"48200000000x0"_s)));
+}
+
+void TestCore::country_data()
+{
+    QTest::addColumn<int>("prefix");
+    QTest::addColumn<QString>("country");
+    const QString unknown = u"Не могу распознать!"_s;
+    QTest::newRow("000") << 0 << u"США (Канада)"_s;
+    QTest::newRow("099") << 99 << u"США (Канада)"_s;
+    QTest::newRow("100") << 100 << unknown;
+    QTest::newRow("299") << 299 << unknown;
+    QTest::newRow("300") << 300 << u"Франция"_s;
+    QTest::newRow("379: the range beats nothing else here") << 379 << u"Франция"_s;
+    QTest::newRow("380") << 380 << u"Болгария"_s;
+    QTest::newRow("381") << 381 << unknown;
+    QTest::newRow("385") << 385 << u"Хорватия"_s;
+    QTest::newRow("400") << 400 << u"Германия"_s;
+    QTest::newRow("440") << 440 << u"Германия"_s;
+    QTest::newRow("441") << 441 << unknown;
+    QTest::newRow("459") << 459 << unknown;
+    QTest::newRow("460") << 460 << u"Страны СНГ"_s;
+    QTest::newRow("469") << 469 << u"Страны СНГ"_s;
+    QTest::newRow("470") << 470 << unknown;
+    QTest::newRow("471") << 471 << u"Тайвань"_s;
+    QTest::newRow("482") << 482 << u"Украина"_s;
+    QTest::newRow("489") << 489 << u"Гонконг"_s;
+    QTest::newRow("490") << 490 << u"Япония"_s;
+    QTest::newRow("500") << 500 << u"Великобритания"_s;
+    QTest::newRow("568") << 568 << u"Португалия"_s;
+    QTest::newRow("569: exact three digits before exact two") << 569 << u"Исландия"_s;
+    QTest::newRow("590") << 590 << u"Польша"_s;
+    QTest::newRow("601") << 601 << u"ЮАР"_s;
+    QTest::newRow("602") << 602 << unknown;
+    QTest::newRow("691") << 691 << u"Китай"_s;
+    QTest::newRow("692") << 692 << unknown;
+    QTest::newRow("729") << 729 << u"Израиль"_s;
+    QTest::newRow("730") << 730 << u"Швеция"_s;
+    QTest::newRow("740") << 740 << u"Центральная Америка"_s;
+    QTest::newRow("745") << 745 << u"Центральная Америка"_s;
+    QTest::newRow("746") << 746 << unknown;
+    QTest::newRow("800") << 800 << u"Италия"_s;
+    QTest::newRow("839") << 839 << u"Италия"_s;
+    QTest::newRow("840") << 840 << u"Испания"_s;
+    QTest::newRow("900") << 900 << u"Австрия"_s;
+    QTest::newRow("919") << 919 << u"Австрия"_s;
+    QTest::newRow("920") << 920 << unknown;
+    QTest::newRow("940") << 940 << u"Новая Зеландия"_s;
+    QTest::newRow("959") << 959 << u"Папуа-Новая Гвинея"_s;
+    QTest::newRow("977") << 977 << unknown;
+    QTest::newRow("978: tried last") << 978 << u"Россия (точно не уверен!)"_s;
+    QTest::newRow("979") << 979 << unknown;
+    QTest::newRow("999") << 999 << unknown;
+}
+
+void TestCore::country()
+{
+    QFETCH(int, prefix);
+    QFETCH(QString, country);
+    QCOMPARE(fromView(ean13::countryForPrefix(prefix)), country);
+    // Only the first three characters count, whatever the rest and the verdict.
+    const QString p = u"%1"_s.arg(prefix, 3, 10, QChar(u'0'));
+    QCOMPARE(fromView(ean13::country(code(p + u"0000000000"_s))), country);
+    QCOMPARE(fromView(ean13::country(code(p + u"9876543219"_s))), country);
+}
+
+void TestCore::everyPrefixHasOneOfTheTexts()
+{
+    QSet<QString> texts;
+    for (int p = 0; p < 1000; ++p) {
+        const QString t = fromView(ean13::countryForPrefix(p));
+        QVERIFY(!t.isEmpty());
+        texts.insert(t);
+    }
+    QCOMPARE(texts.size(), 66);   // 65 rules, each reachable, and the default
+}
+
+void TestCore::defaultPrefixesAreExactlyTheListedOnes()
+{
+    const QList<QPair<int, int>> unknownRanges = {
+        {100, 299}, {381, 384}, {386, 399}, {441, 459}, {470, 470}, {472, 473}, {476, 476}, {478, 479},
+        {481, 481}, {483, 488}, {510, 519}, {521, 528}, {530, 530}, {532, 534}, {536, 538}, {550, 559},
+        {580, 589}, {591, 593}, {595, 598}, {602, 610}, {612, 618}, {620, 639}, {650, 689}, {692, 699},
+        {710, 728}, {746, 749}, {751, 758}, {771, 772}, {774, 774}, {776, 776}, {778, 778}, {781, 783},
+        {785, 785}, {787, 788}, {790, 799}, {851, 857}, {860, 868}, {881, 884}, {886, 887}, {889, 898},
+        {920, 929}, {950, 954}, {956, 958}, {960, 977}, {979, 999}};
+    QSet<int> expected;
+    for (const auto &[low, high] : unknownRanges)
+        for (int p = low; p <= high; ++p)
+            expected.insert(p);
+    QCOMPARE(expected.size(), 527);
+    for (int p = 0; p < 1000; ++p)
+        QVERIFY2((ean13::countryForPrefix(p) == ean13::UnknownCountry) == expected.contains(p), qPrintable(QString::number(p)));
+}
+
+void TestCore::analysisLinesAndColour_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<bool>("blue");
+    QTest::newRow("empty") << u""_s << QStringList{LengthError} << false;
+    QTest::newRow("non-digit") << u"48200000000x0"_s << QStringList{NonDigitError} << false;
+    QTest::newRow("Ukraine") << u"4820000000000"_s
+                             << QStringList{Correct, Separator, u"Страна-производитель: Украина."_s} << true;
+    QTest::newRow("wrong check digit, still blue")
+        << u"4820000000007"_s << QStringList{Wrong, Separator, u"Страна-производитель: Украина."_s} << true;
+    QTest::newRow("UPC-A is always USA") << u"036000291452"_s
+                                         << QStringList{Correct, Separator, u"Страна-производитель: США (Канада)."_s}
+                                         << true;
+    QTest::newRow("unknown ends in !.") << u"2000000000008"_s
+                                        << QStringList{Correct, Separator, u"Страна-производитель: Не могу распознать!."_s}
+                                        << true;
+}
+
+void TestCore::analysisLinesAndColour()
+{
+    QFETCH(QString, entry);
+    QFETCH(QStringList, lines);
+    QFETCH(bool, blue);
+    const ean13::Analysis a = ean13::analyse(code(entry));
+    QCOMPARE(::lines(a), lines);
+    QVERIFY(ean13::listColour(a) == (blue ? ean13::FindingsBlue : ean13::ErrorRed));
+    QCOMPARE(Separator.size(), 58);
+    QVERIFY(ean13::errorMessage(0).empty());
+    QVERIFY(ean13::errorMessage(3).empty());
+}
+
+void TestCore::numberSetsAreRelated()
+{
+    QSet<QString> all;
+    for (int d = 0; d < 10; ++d) {
+        const QString a = fromView(ean13::pattern(ean13::NumberSet::A, d));
+        const QString b = fromView(ean13::pattern(ean13::NumberSet::B, d));
+        const QString c = fromView(ean13::pattern(ean13::NumberSet::C, d));
+        QString inverted = a;
+        for (QChar &ch : inverted)
+            ch = ch == u'0' ? u'1' : u'0';
+        QCOMPARE(c, inverted);                                         // C is A inverted
+        QString backwards = c;
+        std::reverse(backwards.begin(), backwards.end());
+        QCOMPARE(b, backwards);                                        // B is C backwards
+        QCOMPARE(a.count(u'1') % 2, 1);                                // A odd, B even
+        QCOMPARE(b.count(u'1') % 2, 0);
+        all << a << b << c;
+    }
+    QCOMPARE(all.size(), 30);
+}
+
+void TestCore::parity_data()
+{
+    QTest::addColumn<int>("first");
+    QTest::addColumn<QString>("sets");
+    const char *const rows[] = {"aaaaaa", "aababb", "aabbab", "aabbba", "abaabb",
+                                "abbaab", "abbbaa", "ababab", "ababba", "abbaba"};
+    for (int d = 0; d < 10; ++d)
+        QTest::addRow("first digit %d", d) << d << QString::fromLatin1(rows[d]);
+}
+
+void TestCore::parity()
+{
+    QFETCH(int, first);
+    QFETCH(QString, sets);
+    QCOMPARE(fromView(ean13::parity(first)), sets);
+    // The encoder follows it: position 2..7 of first-digit d, each digit 0, in the named set.
+    const ean13::Encoding e = ean13::encodeModules(code(QString::number(first) + u"000000000000"_s));
+    for (int p = 0; p < 6; ++p) {
+        const auto set = static_cast<ean13::NumberSet>(sets[p].toLatin1());
+        QCOMPARE(QString::fromStdString(e.modules.substr(static_cast<std::size_t>(p * 7), 7)),
+                 fromView(ean13::pattern(set, 0)));
+    }
+}
+
+void TestCore::encode_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("firstDigit");
+    QTest::addColumn<QStringList>("groups");
+    QTest::newRow("482 and ten zeros")
+        << u"4820000000000"_s << u"4"_s
+        << QStringList{u"0110111"_s, u"0011011"_s, u"0001101"_s, u"0001101"_s, u"0100111"_s, u"0100111"_s,
+                       u"1110010"_s, u"1110010"_s, u"1110010"_s, u"1110010"_s, u"1110010"_s, u"1110010"_s};
+    QTest::newRow("1234567890128")
+        << u"1234567890128"_s << u"1"_s
+        << QStringList{u"0010011"_s, u"0111101"_s, u"0011101"_s, u"0110001"_s, u"0000101"_s, u"0010001"_s,
+                       u"1001000"_s, u"1110100"_s, u"1110010"_s, u"1100110"_s, u"1101100"_s, u"1001000"_s};
+    QTest::newRow("thirteen zeros")
+        << u"0000000000000"_s << u"0"_s
+        << QStringList{u"0001101"_s, u"0001101"_s, u"0001101"_s, u"0001101"_s, u"0001101"_s, u"0001101"_s,
+                       u"1110010"_s, u"1110010"_s, u"1110010"_s, u"1110010"_s, u"1110010"_s, u"1110010"_s};
+    QTest::newRow("wrong check digit changes only the last group")
+        << u"4820000000005"_s << u"4"_s
+        << QStringList{u"0110111"_s, u"0011011"_s, u"0001101"_s, u"0001101"_s, u"0100111"_s, u"0100111"_s,
+                       u"1110010"_s, u"1110010"_s, u"1110010"_s, u"1110010"_s, u"1110010"_s, u"1001110"_s};
+    QTest::newRow("empty") << u""_s << u""_s << QStringList{};
+    QTest::newRow("letter at position 9: one group fewer")
+        << u"48200000x0000"_s << u"4"_s
+        << QStringList{u"0110111"_s, u"0011011"_s, u"0001101"_s, u"0001101"_s, u"0100111"_s, u"0100111"_s,
+                       u"1110010"_s, u"1110010"_s, u"1110010"_s, u"1110010"_s, u"1110010"_s};
+    QTest::newRow("first a letter: the right half only")
+        << u"x820000000000"_s << u"x"_s
+        << QStringList{u"1110010"_s, u"1110010"_s, u"1110010"_s, u"1110010"_s, u"1110010"_s, u"1110010"_s};
+    QTest::newRow("short code: what there is") << u"482"_s << u"4"_s << QStringList{u"0110111"_s, u"0011011"_s};
+}
+
+void TestCore::encode()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, firstDigit);
+    QFETCH(QStringList, groups);
+    const ean13::Encoding e = ean13::encodeModules(::code(code));
+    QCOMPARE(e.firstDigit ? QString::fromUcs4(&*e.firstDigit, 1) : QString(), firstDigit);
+    QCOMPARE(QString::fromStdString(e.modules), groups.join(QString()));
+    QVERIFY(!e.modules.empty() || groups.isEmpty());
+}
+
+void TestCore::digitOfGroup()
+{
+    for (int d = 0; d < 10; ++d)
+        for (auto set : {ean13::NumberSet::A, ean13::NumberSet::B, ean13::NumberSet::C})
+            QCOMPARE(ean13::digitOfGroup(ean13::pattern(set, d)), std::optional<int>(d));
+    for (const char *junk : {"", "000000", "00000000", "1111111", "0000000", "000110x", "101"})
+        QCOMPARE(ean13::digitOfGroup(junk), std::nullopt);
+}
+
+QTEST_APPLESS_MAIN(TestCore)
+#include "tst_core.moc"
