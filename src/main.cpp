@@ -5,6 +5,7 @@
 #include "startup.h"
 #include "windows.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -36,7 +37,10 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QRect &geometry, c
 {
     auto *label = new QLabel(caption, parent);
     label->setObjectName(name);
-    label->setGeometry(geometry);
+    label->setFont(designFont());
+    // A label is as wide as its text, as on the desktop it was designed for: where the fallback font
+    // runs wider, it grows to the right instead of cutting its last letters off.
+    label->setGeometry(geometry.x(), geometry.y(), qMax(geometry.width(), label->sizeHint().width()), geometry.height());
     return label;
 }
 
@@ -63,6 +67,12 @@ TMainForm::TMainForm(QWidget *parent)
     Edit1->setObjectName(u"Edit1"_s);
     Edit1->setGeometry(8, 16, 89, 21);
     Edit1->setMaxLength(ean13::CodeLength);
+    // The fallback font's digits are a pixel wider than the design font's; without this, 13 of them
+    // do not fit the 89-pixel field and the first one scrolls out of sight.
+    QFont editFont = designFont();
+    if (QFontMetrics(editFont).horizontalAdvance(u"0000000000000"_s) > 80)
+        editFont.setLetterSpacing(QFont::AbsoluteSpacing, -1);
+    Edit1->setFont(editFont);
 
     Memo1->setObjectName(u"Memo1"_s);
     Memo1->setGeometry(0, 56, 265, 89);

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# The real program on a real X server: type a code, open the picture, close the main window by its
+# close box, and the process must end with exit code 0 while the picture window is still shown.
+# usage: quit_with_picture.sh PROGRAM XCLOSE [SCREENSHOT-DIR]
+set -u
+program=$1 xclose=$2 shots=${3:-}
+for tool in Xvfb xdotool; do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+
+display=
+for n in $(seq 90 140); do
+    [ -e "/tmp/.X$n-lock" ] || { display=:$n; break; }
+done
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb $app 2>/dev/null' EXIT
+export DISPLAY=$display
+for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+
+unset QT_QPA_PLATFORM
+"$program" &
+app=$!
+main=$(xdotool search --sync --onlyvisible --name 'Анализатор штрих-кодов' | head -n 1)
+xdotool windowfocus --sync "$main"
+xdotool type --delay 20 4820000000000
+xdotool key Return
+sleep 0.3
+xdotool mousemove --window "$main" 229 19 click 1          # the picture command
+picture=$(xdotool search --sync --onlyvisible --name 'Изображение' | head -n 1)
+if [ -n "$shots" ] && command -v import >/dev/null; then
+    sleep 0.3
+    import -window "$main" "$shots/main.png"
+    import -window "$picture" "$shots/picture.png"
+fi
+"$xclose" "$main"
+
+for _ in $(seq 100); do
+    kill -0 $app 2>/dev/null || break
+    sleep 0.1
+done
+if kill -0 $app 2>/dev/null; then
+    echo "FAIL: the program still runs after its main window was closed"
+    exit 1
+fi
+wait $app
+code=$?
+app=
+[ $code -eq 0 ] || { echo "FAIL: exit code $code"; exit 1; }
+echo "1 passed, 0 failed"
