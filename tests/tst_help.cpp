@@ -1,0 +1,407 @@
+// The help window and the help file in the current working directory.
+#include "gui.h"
+
+#include "helptext.h"
+#include "windows.h"
+
+#include <QBuffer>
+#include <QScrollBar>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString Missing = u"-= Отсутствует файл Tavik.txt =-"_s;
+const QStringList RussianLines = {u"Анализатор штрих-кодов: помощь"_s, u"Введите 12 или 13 цифр и нажмите Enter."_s,
+                                  u"Ёлка, ёж, «кавычки», №5 — и тире."_s, QString(), u"Последняя строка"_s};
+
+void writeFile(const QByteArray &bytes)
+{
+    QFile f(u"Tavik.txt"_s);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QByteArray cp1251(const QStringList &lines, const char *lineEnd = "\r\n")
+{
+    QStringEncoder enc("windows-1251");   // ICU's encoder serves as the reference here
+    QByteArray bytes;
+    for (const QString &line : lines)
+        bytes += QByteArray(enc(line)) + lineEnd;
+    return bytes;
+}
+
+QStringList shownLines()
+{
+    const QString text = HelpForm->RichEdit1->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split(u'\n');
+}
+
+// A device that fails after handing out `good` bytes, as a disk or a network share can.
+class FailingDevice : public QIODevice
+{
+public:
+    FailingDevice(QByteArray data, qint64 good) : m_data(std::move(data)), m_good(good) { open(ReadOnly); }
+
+protected:
+    qint64 readData(char *out, qint64 max) override
+    {
+        if (m_at >= m_good) {
+            setErrorString(u"Input/output error"_s);
+            return -1;
+        }
+        const qint64 n = qMin(max, m_good - m_at);
+        memcpy(out, m_data.constData() + m_at, static_cast<size_t>(n));
+        m_at += n;
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+    bool isSequential() const override { return true; }
+
+private:
+    QByteArray m_data;
+    qint64 m_good;
+    qint64 m_at = 0;
+};
+
+} // namespace
+
+class TestHelp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void windowAsDesigned();
+    void missingFile();
+    void showsTheFileAtTheTop();
+    void windows1251AndUtf8LookTheSame_data();
+    void windows1251AndUtf8LookTheSame();
+    void everyWindows1251Byte();
+    void lineEnds_data();
+    void lineEnds();
+    void reopeningReadsTheFileAgain();
+    void helpWhileShownShowsTheLinesOnce();
+    void unreadableFile_data();
+    void unreadableFile();
+    void readErrorMidwayKeepsWhatWasRead();
+    void largeFileIsCutAndSaysSo();
+    void binaryContentShowsWhatItCan();
+    void focusAfterFinishAndCloseBox();
+    void closingThePictureWindow_data();
+    void closingThePictureWindow();
+    void mainWindowStaysUsable();
+
+private:
+    void openHelp()
+    {
+        click(MainForm->Button2);
+        QTRY_VERIFY(HelpForm->isVisible());
+    }
+    std::unique_ptr<QTemporaryDir> dir;
+    QString previousDir;
+    std::unique_ptr<Started> started;
+};
+
+void TestHelp::init()
+{
+    previousDir = QDir::currentPath();
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir::setCurrent(dir->path()));
+    started = std::make_unique<Started>();
+}
+
+void TestHelp::cleanup()
+{
+    started.reset();
+    QDir::setCurrent(previousDir);
+    QFile::setPermissions(dir->filePath(u"Tavik.txt"_s), QFile::ReadOwner | QFile::WriteOwner);
+    dir.reset();
+}
+
+void TestHelp::windowAsDesigned()
+{
+    QVERIFY(!HelpForm->isVisible());
+    writeFile("x\n");
+    openHelp();
+    QCOMPARE(HelpForm->windowTitle(), u"Помощь"_s);
+    QCOMPARE(HelpForm->size(), QSize(449, 273));
+    QCOMPARE(HelpForm->minimumSize(), HelpForm->maximumSize());
+    QVERIFY(!(HelpForm->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(!HelpForm->isModal());
+    QPlainTextEdit *view = HelpForm->RichEdit1;
+    QCOMPARE(view->geometry(), QRect(0, 0, 449, 241));
+    QVERIFY(view->isReadOnly());
+    QCOMPARE(view->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    QCOMPARE(view->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    QCOMPARE(view->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(view->palette().color(QPalette::Base), HelpForm->palette().color(QPalette::Window));
+    QCOMPARE(HelpForm->Button1->geometry(), QRect(184, 248, 75, 25));
+    QCOMPARE(HelpForm->Button1->text(), u"Закончить"_s);
+
+    // Centred the first time; afterwards where it was left.
+    const QRect screen = HelpForm->screen()->availableGeometry();
+    QVERIFY(qAbs(HelpForm->frameGeometry().center().x() - screen.center().x()) <= 2);
+    HelpForm->move(10, 20);
+    const QPoint moved = HelpForm->pos();
+    click(HelpForm->Button1);
+    openHelp();
+    QCOMPARE(HelpForm->pos(), moved);
+}
+
+void TestHelp::missingFile()
+{
+    type(u"123"_s);
+    press(Qt::Key_Return);
+    const QStringList before = listLines();
+    const SeenBox box = readMessageBox(MainForm->Button2);
+    QVERIFY(box.shown);
+    QCOMPARE(box.text, Missing);
+    QCOMPARE(box.title, u"Анализатор штрих-кодов"_s);
+    QCOMPARE(box.buttons, 1);
+    QVERIFY(!HelpForm->isVisible());
+    QCOMPARE(listLines(), before);
+    QCOMPARE(MainForm->Edit1->text(), u"123"_s);
+}
+
+void TestHelp::showsTheFileAtTheTop()
+{
+    QStringList many;
+    for (int i = 1; i <= 500; ++i)
+        many << u"Строка %1 справки, достаточно длинная, чтобы переноситься по ширине окна справки"_s.arg(i);
+    writeFile(many.join(u'\n').toUtf8() + '\n');
+    openHelp();
+    QCOMPARE(shownLines(), many);
+    QCOMPARE(HelpForm->RichEdit1->textCursor().position(), 0);
+    QCOMPARE(HelpForm->RichEdit1->verticalScrollBar()->value(), 0);
+    QVERIFY(HelpForm->RichEdit1->verticalScrollBar()->maximum() > 0);
+}
+
+void TestHelp::windows1251AndUtf8LookTheSame_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("Windows-1251, CRLF") << cp1251(RussianLines);
+    QTest::newRow("UTF-8, LF") << (RussianLines.join(u'\n') + u'\n').toUtf8();
+    QTest::newRow("UTF-8 with a byte-order mark") << "\xEF\xBB\xBF" + (RussianLines.join(u'\n')).toUtf8();
+}
+
+void TestHelp::windows1251AndUtf8LookTheSame()
+{
+    QFETCH(QByteArray, bytes);
+    writeFile(bytes);
+    openHelp();
+    QCOMPARE(shownLines(), RussianLines);
+}
+
+void TestHelp::everyWindows1251Byte()
+{
+    // Our own table against ICU's decoder, byte by byte; 0x98 is undefined and keeps its value.
+    QByteArray all;
+    for (int b = 1; b < 256; ++b)
+        all += static_cast<char>(b);
+    all += "\xff\xfe";   // never valid UTF-8
+    QStringDecoder icu("windows-1251");
+    QVERIFY(icu.isValid());
+    const QString expected = icu(all);
+    QCOMPARE(helptext::decode(all), expected);
+}
+
+void TestHelp::lineEnds_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("CRLF, LF and a lone CR") << QByteArray("a\r\nb\nc\rd") << QStringList{u"a"_s, u"b"_s, u"c"_s, u"d"_s};
+    QTest::newRow("empty lines stay") << QByteArray("a\n\n\nb\n") << QStringList{u"a"_s, QString(), QString(), u"b"_s};
+    QTest::newRow("CR CR LF: an empty line") << QByteArray("a\r\r\nb") << QStringList{u"a"_s, QString(), u"b"_s};
+    QTest::newRow("empty file") << QByteArray() << QStringList();
+}
+
+void TestHelp::lineEnds()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, lines);
+    writeFile(bytes);
+    openHelp();
+    QCOMPARE(shownLines(), lines);
+}
+
+void TestHelp::reopeningReadsTheFileAgain()
+{
+    writeFile("first\n");
+    openHelp();
+    QCOMPARE(shownLines(), QStringList{u"first"_s});
+    click(HelpForm->Button1);
+    QVERIFY(!HelpForm->isVisible());
+    QVERIFY(HelpForm->RichEdit1->toPlainText().isEmpty());   // Finish empties the viewer
+    writeFile("second\nthird\n");
+    openHelp();
+    QCOMPARE(shownLines(), (QStringList{u"second"_s, u"third"_s}));
+
+    // After the close box the text stays until the next help command, which reads the file again.
+    HelpForm->close();
+    QCOMPARE(shownLines(), (QStringList{u"second"_s, u"third"_s}));
+    writeFile("fourth\n");
+    openHelp();
+    QCOMPARE(shownLines(), QStringList{u"fourth"_s});
+}
+
+void TestHelp::helpWhileShownShowsTheLinesOnce()
+{
+    writeFile("one\ntwo\n");
+    openHelp();
+    giveFocus(MainForm->Edit1);
+    writeFile("one\ntwo\nthree\n");
+    click(MainForm->Button2);
+    QVERIFY(HelpForm->isVisible());
+    QCOMPARE(shownLines(), (QStringList{u"one"_s, u"two"_s, u"three"_s}));
+    QCOMPARE(HelpForm->RichEdit1->textCursor().position(), 0);
+}
+
+void TestHelp::unreadableFile_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("a directory named Tavik.txt") << 0;
+    QTest::newRow("no permission") << 1;
+    QTest::newRow("removed after the check") << 2;
+}
+
+void TestHelp::unreadableFile()
+{
+    QFETCH(int, kind);
+    SeenBox box;
+    switch (kind) {
+    case 0:
+        QVERIFY(QDir().mkdir(u"Tavik.txt"_s));
+        box = readMessageBox(MainForm->Button2);
+        break;
+    case 1: {
+        writeFile("secret\n");
+        QFile::setPermissions(u"Tavik.txt"_s, QFileDevice::Permissions());
+        QFile probe(u"Tavik.txt"_s);
+        if (probe.open(QIODevice::ReadOnly))
+            QSKIP("this user reads files whatever their permissions (root)");
+        box = readMessageBox(MainForm->Button2);
+        break;
+    }
+    case 2: {
+        // The help command found the file; it is gone by the time the window loads it.
+        writeFile("gone\n");
+        QVERIFY(QFile::exists(u"Tavik.txt"_s));
+        QVERIFY(QFile::remove(u"Tavik.txt"_s));
+        QTimer::singleShot(0, [&box] {
+            if (auto *b = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                box = {true, b->windowTitle(), b->text(), static_cast<int>(b->buttons().size())};
+                QTest::keyClick(b, Qt::Key_Return);
+            }
+        });
+        HelpForm->RichEdit1->clear();
+        HelpForm->show();
+        QCoreApplication::processEvents();
+        break;
+    }
+    }
+    QVERIFY(box.shown);
+    QVERIFY2(box.text.contains(u"Tavik.txt"_s), qPrintable(box.text));
+    QVERIFY2(box.text.section(u": "_s, 1).size() > 3, qPrintable(box.text));   // the system's reason
+    QCOMPARE(box.buttons, 1);
+    QTRY_VERIFY(HelpForm->isVisible());   // shown all the same, with what could be read: nothing
+    QVERIFY(HelpForm->RichEdit1->toPlainText().isEmpty());
+    QVERIFY(MainForm->isEnabled());
+}
+
+void TestHelp::readErrorMidwayKeepsWhatWasRead()
+{
+    const QByteArray bytes = (u"Первая строка\nВторая строка\nТретья строка\n"_s).toUtf8();
+    FailingDevice device(bytes, bytes.indexOf("Третья"));
+    const helptext::Loaded loaded = helptext::read(device);
+    QCOMPARE(loaded.error, u"Input/output error"_s);
+    QCOMPARE(loaded.text, u"Первая строка\nВторая строка"_s);
+    QVERIFY(!loaded.cut);
+}
+
+void TestHelp::largeFileIsCutAndSaysSo()
+{
+    QByteArray line = (u"Строка длинного файла справки, ещё и ещё\n"_s).toUtf8();
+    writeFile(line.repeated(static_cast<int>(3 * helptext::ShownBytes / line.size())));
+    openHelp();
+    const QStringList lines = shownLines();
+    QVERIFY(lines.size() < 3 * helptext::ShownBytes / line.size() / 2);
+    QCOMPARE(lines.first(), u"Строка длинного файла справки, ещё и ещё"_s);
+    QVERIFY2(lines.last().contains(u"показано только его начало"_s), qPrintable(lines.last()));
+    QVERIFY(!lines[lines.size() - 2].contains(QChar(0xFFFD)));   // no character cut in half
+    QCOMPARE(HelpForm->RichEdit1->textCursor().position(), 0);
+}
+
+void TestHelp::binaryContentShowsWhatItCan()
+{
+    QByteArray junk("text\0more\n", 10);
+    for (int i = 0; i < 4096; ++i)
+        junk += static_cast<char>((i * 37) & 0xFF);
+    writeFile(junk);
+    openHelp();
+    const QString text = HelpForm->RichEdit1->toPlainText();
+    QVERIFY(text.startsWith(u"text\uFFFDmore\n"_s));
+    QVERIFY(text.size() > 3000);
+}
+
+void TestHelp::focusAfterFinishAndCloseBox()
+{
+    writeFile("help\n");
+    openHelp();
+    click(HelpForm->Button1);
+    QTRY_VERIFY(MainForm->Edit1->hasFocus());
+    QVERIFY(MainForm->isActiveWindow());
+
+    openHelp();
+    HelpForm->activateWindow();
+    QTRY_VERIFY(HelpForm->isActiveWindow());
+    HelpForm->close();
+    QVERIFY(!HelpForm->isVisible());
+    QTRY_VERIFY(MainForm->Edit1->hasFocus());
+    type(u"4"_s);   // the keys arrive in the field
+    QCOMPARE(MainForm->Edit1->text(), u"4"_s);
+}
+
+void TestHelp::closingThePictureWindow_data()
+{
+    QTest::addColumn<bool>("helpShown");
+    QTest::newRow("help window shown") << true;
+    QTest::newRow("help window hidden") << false;
+}
+
+void TestHelp::closingThePictureWindow()
+{
+    QFETCH(bool, helpShown);
+    writeFile("help\n");
+    if (helpShown)
+        openHelp();
+    giveFocus(MainForm->Edit1);
+    QTRY_VERIFY(MainForm->Edit1->hasFocus());
+    type(u"4820000000000"_s);
+    press(Qt::Key_Return);
+    click(MainForm->Button5);
+    QTRY_VERIFY(Form1->hasFocus());
+    Form1->close();
+    QWidget *expected = helpShown ? static_cast<QWidget *>(HelpForm->RichEdit1) : MainForm->Edit1;
+    QTRY_VERIFY(expected->hasFocus());
+    QVERIFY(expected->window()->isActiveWindow());
+}
+
+void TestHelp::mainWindowStaysUsable()
+{
+    writeFile("help\n");
+    openHelp();
+    giveFocus(MainForm->Edit1);
+    QTRY_VERIFY(MainForm->Edit1->hasFocus());
+    type(u"4820000000000"_s);
+    press(Qt::Key_Return);
+    QCOMPARE(listLines().size(), 3);
+    QVERIFY(HelpForm->isVisible());
+}
+
+QTEST_MAIN(TestHelp)
+#include "tst_help.moc"
