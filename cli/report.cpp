@@ -166,7 +166,31 @@ void Reporter::wholeLine(std::string_view line)
 {
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
+    if (m_format == Format::Text) {
+        if (const auto verdict = verdictOfThirteenDigits(line)) {
+            writeTextRecord(line, *verdict);
+            return;
+        }
+    }
     entry(line);
+}
+
+void Reporter::writeTextRecord(std::string_view digits, const Verdict &v)
+{
+    if (v.status != Status::Ok)
+        m_allCorrect = false;
+    ++m_records;
+    // The whole record in one piece: 13 digits, status, check digit, country (at most 50 bytes).
+    char record[128];
+    char *p = std::copy(digits.begin(), digits.end(), record);
+    const std::string_view status = v.status == Status::Ok ? "\tok\t" : "\tbad-check-digit\t";
+    p = std::copy(status.begin(), status.end(), p);
+    *p++ = static_cast<char>('0' + v.expectedCheckDigit);
+    *p++ = '\t';
+    p = std::copy(v.country.begin(), v.country.end(), p);
+    *p++ = '\n';
+    m_out.put(std::string_view(record, static_cast<std::size_t>(p - record)));
+    m_out.flushIfFull();
 }
 
 void Reporter::entry(std::string_view bytes)
@@ -187,32 +211,24 @@ void Reporter::endEntry()
     m_decoder.flush([this](char32_t c) { addChar(c); });
     m_inEntry = false;
     const Analysis a = analyse(m_code);
+    if (a.accepted() && m_format == Format::Text) {   // thirteen digits: nothing to escape
+        char digits[CodeLength];
+        for (int i = 0; i < CodeLength; ++i)
+            digits[i] = static_cast<char>(a.entry.code[i]);
+        writeTextRecord(std::string_view(digits, CodeLength), {a.status, *a.expectedCheckDigit, a.country});
+        return;
+    }
     if (a.status != Status::Ok)
         m_allCorrect = false;
     ++m_records;
 
     if (m_format == Format::Text) {
-        if (a.accepted()) {   // thirteen digits, nothing to escape: the usual case, kept quick
-            char head[CodeLength + 24];
-            char *p = head;
-            for (int i = 0; i < CodeLength; ++i)
-                *p++ = static_cast<char>(a.entry.code[i]);
-            *p++ = '\t';
-            const std::string_view status = statusName(a.status);
-            p = std::copy(status.begin(), status.end(), p);
-            *p++ = '\t';
-            *p++ = static_cast<char>('0' + *a.expectedCheckDigit);
-            *p++ = '\t';
-            m_out.put(std::string_view(head, static_cast<std::size_t>(p - head)));
-            m_out.put(a.country);
-        } else {
-            for (char32_t c : a.entry.code)
-                appendTextChar(m_out, c);
-            m_out.put('\t');
-            m_out.put(statusName(a.status));
-            m_out.put("\t-\t");
-            m_out.put(errorMessage(static_cast<int>(a.status == Status::BadLength ? ErrorKind::Length : ErrorKind::NonDigit)));
-        }
+        for (char32_t c : a.entry.code)
+            appendTextChar(m_out, c);
+        m_out.put('\t');
+        m_out.put(statusName(a.status));
+        m_out.put("\t-\t");
+        forEachLine(a, [this](std::string_view line) { m_out.put(line); });   // the one error line
         m_out.put('\n');
     } else {
         m_out.put("\",\"code\":\"");

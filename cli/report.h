@@ -79,6 +79,7 @@ private:
     void addByte(unsigned char byte);
     void endEntry();
     void wholeLine(std::string_view line);
+    void writeTextRecord(std::string_view digits, const Verdict &verdict);
 
     Output &m_out;
     Format m_format;

@@ -1,6 +1,7 @@
 #include "ean13.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace ean13 {
 
@@ -125,30 +126,83 @@ Normalised normalise(Code cut) noexcept
 
 namespace {
 
+// The rules below read a code as thirteen characters, held either in a Code or, for the bulk case
+// of the command-line analyser, still in the bytes of its line.
+char32_t charAt(const Code &code, int i) noexcept { return code[i]; }
+char32_t charAt(std::string_view text, int i) noexcept { return static_cast<unsigned char>(text[static_cast<std::size_t>(i)]); }
+
+// allDigits() for thirteen characters: a fixed count with no early exit, which the compiler
+// turns into a few vector instructions.
+template <class Chars>
+bool allThirteenDigits(const Chars &code) noexcept
+{
+    unsigned bad = 0;
+    for (int i = 0; i < CodeLength; ++i)
+        bad |= static_cast<unsigned>(static_cast<std::uint32_t>(charAt(code, i) - U'0') > 9);
+    return bad == 0;
+}
+
+// The same for bytes, eight at a time: every byte 0x30..0x39 when its high nibble is 3 and adding 6
+// does not carry out of its low nibble. (Where the first test fails the second may carry across
+// bytes; it does not matter, the answer is no either way.)
+bool eightDigits(std::uint64_t v) noexcept
+{
+    constexpr std::uint64_t High = 0xF0F0F0F0F0F0F0F0u;
+    constexpr std::uint64_t Threes = 0x3030303030303030u;
+    return (v & High) == Threes && ((v + 0x0606060606060606u) & High) == Threes;
+}
+
+bool allThirteenDigits(std::string_view text) noexcept
+{
+    std::uint64_t first;
+    std::uint64_t last;
+    std::memcpy(&first, text.data(), 8);
+    std::memcpy(&last, text.data() + CodeLength - 8, 8);   // overlaps the first: 13 bytes in two loads
+    return eightDigits(first) && eightDigits(last);
+}
+
 // For thirteen digits only.
-int checkDigitOf(const Code &code) noexcept
+template <class Chars>
+int checkDigitOf(const Chars &code) noexcept
 {
     int weightOne = 0;
     int weightThree = 0;
     for (int i = 0; i < UpcLength; i += 2) {
-        weightOne += digitValue(code[i]);
-        weightThree += digitValue(code[i + 1]);
+        weightOne += digitValue(charAt(code, i));
+        weightThree += digitValue(charAt(code, i + 1));
     }
     return (10 - (weightOne + 3 * weightThree) % 10) % 10;
 }
 
-// allDigits() for a full code: a fixed count lets the compiler do it in a few vector instructions.
-bool allThirteenDigits(const Code &code) noexcept
+// The same for thirteen ASCII digits, with the digits of odd and of even positions summed as
+// 16-bit lanes of two 64-bit words instead of one by one.
+int checkDigitOf(std::string_view digits) noexcept
 {
-    unsigned bad = 0;
-    for (int i = 0; i < CodeLength; ++i)
-        bad |= static_cast<unsigned>(static_cast<std::uint32_t>(code[i] - U'0') > 9);
-    return bad == 0;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return checkDigitOf<std::string_view>(digits);   // the lanes below assume little-endian words
+#else
+    constexpr std::uint64_t Threes = 0x3030303030303030u;
+    constexpr std::uint64_t Lanes = 0x00FF00FF00FF00FFu;
+    constexpr std::uint64_t SumLanes = 0x0001000100010001u;   // the top lane collects all four
+    std::uint64_t first;   // positions 1..8
+    std::uint64_t rest;    // positions 9..12, and 13 shifted out
+    std::memcpy(&first, digits.data(), 8);
+    std::memcpy(&rest, digits.data() + 5, 8);
+    first -= Threes;
+    rest = ((rest - Threes) >> 24) & 0xFFFFFFFFu;
+    // Little-endian bytes: the lowest byte is position 1, so even bytes hold the odd positions.
+    std::uint64_t odd = (first & Lanes) + (rest & Lanes);
+    std::uint64_t even = ((first >> 8) & Lanes) + ((rest >> 8) & Lanes);
+    const int weightOne = static_cast<int>((odd * SumLanes) >> 48);
+    const int weightThree = static_cast<int>((even * SumLanes) >> 48);
+    return (10 - (weightOne + 3 * weightThree) % 10) % 10;
+#endif
 }
 
-int prefixOf(const Code &code) noexcept
+template <class Chars>
+int prefixOf(const Chars &code) noexcept
 {
-    return digitValue(code[0]) * 100 + digitValue(code[1]) * 10 + digitValue(code[2]);
+    return digitValue(charAt(code, 0)) * 100 + digitValue(charAt(code, 1)) * 10 + digitValue(charAt(code, 2));
 }
 
 } // namespace
@@ -303,7 +357,19 @@ std::string_view statusName(Status s) noexcept
     return {};
 }
 
-Analysis analyse(Code cut) noexcept
+namespace {
+
+template <class Chars>
+Verdict verdictOf(const Chars &digits) noexcept
+{
+    const int expected = checkDigitOf(digits);
+    const bool ok = expected == digitValue(charAt(digits, CodeLength - 1));
+    return {ok ? Status::Ok : Status::BadCheckDigit, expected, Countries.byPrefix[prefixOf(digits)]};
+}
+
+} // namespace
+
+Analysis analyse(const Code &cut) noexcept
 {
     Analysis a;
     a.entry = normalise(cut);
@@ -313,12 +379,19 @@ Analysis analyse(Code cut) noexcept
     } else if (!allThirteenDigits(code)) {
         a.status = Status::NonDigit;
     } else {
-        const int expected = checkDigitOf(code);
-        a.expectedCheckDigit = expected;
-        a.status = expected == digitValue(code[CodeLength - 1]) ? Status::Ok : Status::BadCheckDigit;
-        a.country = Countries.byPrefix[prefixOf(code)];
+        const Verdict v = verdictOf(code);
+        a.status = v.status;
+        a.expectedCheckDigit = v.expectedCheckDigit;
+        a.country = v.country;
     }
     return a;
+}
+
+std::optional<Verdict> verdictOfThirteenDigits(std::string_view entry) noexcept
+{
+    if (entry.size() != static_cast<std::size_t>(CodeLength) || !allThirteenDigits(entry))
+        return std::nullopt;
+    return verdictOf(entry);
 }
 
 std::string_view errorMessage(int kind) noexcept

@@ -168,7 +168,18 @@ struct Analysis
     // The picture is offered only for a code that was typed with all 13 digits.
     [[nodiscard]] bool pictureOffered() const noexcept { return accepted() && !entry.padded; }
 };
-[[nodiscard]] Analysis analyse(Code cut) noexcept;
+[[nodiscard]] Analysis analyse(const Code &cut) noexcept;
+
+// The verdict on an accepted code. For an entry of exactly 13 ASCII digits, the bulk case, it can be
+// had straight from the bytes, with the same rules and without building a Code; anything else
+// gets no answer here and goes through analyse().
+struct Verdict
+{
+    Status status;
+    int expectedCheckDigit;
+    std::string_view country;
+};
+[[nodiscard]] std::optional<Verdict> verdictOfThirteenDigits(std::string_view entry) noexcept;
 
 // What the results list shows.
 struct Rgb

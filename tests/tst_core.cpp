@@ -63,6 +63,7 @@ private slots:
     void encode_data();
     void encode();
     void digitOfGroup();
+    void bytePathAgreesWithAnalysis();
 };
 
 void TestCore::normalise_data()
@@ -392,6 +393,31 @@ void TestCore::digitOfGroup()
             QCOMPARE(ean13::digitOfGroup(ean13::pattern(set, d)), std::optional<int>(d));
     for (const char *junk : {"", "000000", "00000000", "1111111", "0000000", "000110x", "101"})
         QCOMPARE(ean13::digitOfGroup(junk), std::nullopt);
+}
+
+void TestCore::bytePathAgreesWithAnalysis()
+{
+    // The bulk path reads 13 bytes as words; near-digits on either side of '0'..'9' and every
+    // position must come out as the character-by-character analysis says.
+    QRandomGenerator rng(13);
+    const char near[] = {'/', ':', '\x00', '\x7f', '\xb0', '\xb9', '\xf0', ' ', 'O', '9', '0'};
+    for (int round = 0; round < 20000; ++round) {
+        std::string entry(13, '0');
+        for (char &c : entry)
+            c = static_cast<char>('0' + rng.bounded(10));
+        if (round % 2)
+            entry[rng.bounded(13)] = near[rng.bounded(static_cast<int>(sizeof near))];
+        const auto quick = ean13::verdictOfThirteenDigits(entry);
+        const ean13::Analysis full = ean13::analyse(ean13::Code::fromUtf8(entry));
+        QCOMPARE(quick.has_value(), full.accepted());
+        if (quick) {
+            QCOMPARE(quick->status, full.status);
+            QCOMPARE(std::optional<int>(quick->expectedCheckDigit), full.expectedCheckDigit);
+            QCOMPARE(quick->country, full.country);
+        }
+    }
+    QVERIFY(!ean13::verdictOfThirteenDigits("482000000000"));     // 12 digits: padded, not here
+    QVERIFY(!ean13::verdictOfThirteenDigits("48200000000000"));   // 14: cut, not here
 }
 
 QTEST_APPLESS_MAIN(TestCore)
