@@ -1,0 +1,67 @@
+// Any bytes as an entry, and as a stream of entries fed in pieces of any size: the analysis must
+// hold its promises, and the reader must give one record per line whatever the pieces.
+#include "ean13.h"
+#include "report.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+void require(bool ok)
+{
+    if (!ok)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const std::string_view bytes(reinterpret_cast<const char *>(data), size);
+
+    const ean13::Code code = ean13::Code::fromUtf8(bytes);
+    require(code.size() <= ean13::CodeLength);
+    const ean13::Analysis a = ean13::analyse(code);
+    int lines = 0;
+    ean13::forEachLine(a, [&](std::string_view line) { lines += line.empty() ? 100 : 1; });
+    require(lines == (a.accepted() ? 3 : 1));
+    require(a.pictureOffered() == (a.accepted() && !a.entry.padded));
+    if (a.accepted()) {
+        require(a.entry.code.full() && a.entry.code.allDigits());
+        require(ean13::encodeModules(a.entry.code).modules.size() == ean13::ModuleCount);
+        require(!a.country.empty());
+    }
+    if (const auto quick = ean13::verdictOfThirteenDigits(bytes))
+        require(a.accepted() && quick->status == a.status && quick->country == a.country);
+
+    // The same bytes as a stream, in pieces whose sizes come from the data itself.
+    std::size_t expected = 0;
+    for (char c : bytes)
+        expected += c == '\n';
+    if (!bytes.empty() && bytes.back() != '\n')
+        ++expected;
+    for (auto format : {ean13::cli::Format::Text, ean13::cli::Format::Json}) {
+        std::size_t newlines = 0;
+        ean13::cli::Output out([&newlines](std::string_view piece) {
+            for (char c : piece)
+                newlines += c == '\n';
+            return true;
+        });
+        ean13::cli::Reporter reporter(out, format);
+        std::size_t at = 0;
+        std::size_t step = size ? (data[0] % 7) + 1 : 1;
+        while (at < size) {
+            const std::size_t n = std::min(step, size - at);
+            reporter.feed(bytes.substr(at, n));
+            at += n;
+            step = step * 3 % 11 + 1;
+        }
+        reporter.finish();
+        out.flush();
+        require(static_cast<std::size_t>(reporter.records()) == expected);
+        require(newlines == expected);   // one line of output a record: nothing in a record breaks it
+    }
+    return 0;
+}
