@@ -103,10 +103,9 @@ void ShowHelp()
         return;
     }
     HelpForm->RichEdit1->clear();
-    if (HelpForm->isVisible()) {
+    if (HelpForm->isVisible())
         HelpForm->FormShow();   // showing a shown window loads nothing, and the text was just emptied
-        giveFocus(HelpForm->RichEdit1);
-    } else {
+    else
         HelpForm->show();
-    }
+    giveFocus(HelpForm->RichEdit1);   // the reader starts in the text, whichever control had it last
 }

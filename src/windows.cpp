@@ -53,4 +53,8 @@ void showMessage(QWidget *parent, const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, text, QMessageBox::Ok, parent);
     box.exec();
+    // Not every platform gives the activation back when a modal box closes; without it the next
+    // keystrokes would go nowhere.
+    if (parent)
+        parent->window()->activateWindow();
 }
