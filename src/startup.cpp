@@ -27,11 +27,13 @@ void ShowAbout(QWidget *parent)
                         u"Home page: https://barcode-analyser.example/"_s);
 }
 
-int runProgram(int &argc, char **argv)
+int runProgram(int &argc, char **argv, QObject *mainWindowWatcher)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(ApplicationTitle);
     Forms forms;
+    if (mainWindowWatcher)
+        forms.mainForm.installEventFilter(mainWindowWatcher);
     forms.mainForm.show();
     // The other two windows do not keep the program running: closing the main window ends it.
     return app.exec() == 0 ? 0 : 1;

@@ -24,5 +24,7 @@ struct Forms
 // Shows the About message, modal, and returns once it is dismissed.
 void ShowAbout(QWidget *parent);
 
-// Creates the windows, shows the main one and runs until it is closed.
-int runProgram(int &argc, char **argv);
+class QObject;
+// Creates the windows, shows the main one and runs until it is closed. A watcher, if given, sees the
+// main window's events from the start (the start-up benchmark uses it to see the first paint).
+int runProgram(int &argc, char **argv, QObject *mainWindowWatcher = nullptr);

@@ -1,0 +1,179 @@
+// The rules and the windows at work: analyses, encodings, picture repaints and help-file loads
+// a second. Run by bench/run.sh; never part of ctest.
+#include "ean13.h"
+#include "helper.h"
+#include "main.h"
+#include "painter.h"
+#include "startup.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int Codes = 1'000'000;
+
+// The same kind of file as the command-line benchmark's: random 13-digit lines.
+const std::vector<std::string> &randomCodes()
+{
+    static const std::vector<std::string> codes = [] {
+        std::mt19937_64 rng(1);
+        std::uniform_int_distribution<long long> any(0, 9'999'999'999'999LL);
+        std::vector<std::string> v;
+        v.reserve(Codes);
+        for (int i = 0; i < Codes; ++i) {
+            std::string s = std::to_string(any(rng));
+            v.push_back(std::string(13 - s.size(), '0') + s);
+        }
+        return v;
+    }();
+    return codes;
+}
+
+// A day's worth of typing: mostly good codes, some UPC-A, short, long, letters, Cyrillic, stray bytes.
+const std::vector<std::string> &mixedEntries()
+{
+    static const std::vector<std::string> entries = [] {
+        std::mt19937 rng(2);
+        std::vector<std::string> v;
+        const auto &good = randomCodes();
+        for (int i = 0; i < Codes; ++i) {
+            std::string s = good[static_cast<std::size_t>(i)];
+            switch (rng() % 8) {
+            case 0: s.erase(0, 1); break;                  // 12 digits: UPC-A
+            case 1: s.resize(rng() % 12); break;           // too short
+            case 2: s[rng() % 13] = 'x'; break;            // a letter
+            case 3: s.replace(rng() % 12, 1, "Ж"); break;  // Cyrillic: 2 bytes, 1 character
+            case 4: s += "123456"; break;                  // too long: cut
+            case 5: s[rng() % 13] = '\xff'; break;         // not UTF-8
+            default: break;
+            }
+            v.push_back(std::move(s));
+        }
+        return v;
+    }();
+    return entries;
+}
+
+void analyseAll(benchmark::State &state, const std::vector<std::string> &entries)
+{
+    for (auto _ : state) {
+        int accepted = 0;
+        for (const std::string &e : entries)
+            accepted += ean13::analyse(ean13::Code::fromUtf8(e)).accepted() ? 1 : 0;
+        benchmark::DoNotOptimize(accepted);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<long long>(entries.size()));
+}
+
+void BM_AnalyseRandomCodes(benchmark::State &state) { analyseAll(state, randomCodes()); }
+void BM_AnalyseMixWithErrors(benchmark::State &state) { analyseAll(state, mixedEntries()); }
+
+void BM_Encode(benchmark::State &state)
+{
+    std::vector<ean13::Code> codes;
+    for (int i = 0; i < 100'000; ++i)
+        codes.push_back(ean13::Code::fromUtf8(randomCodes()[static_cast<std::size_t>(i)]));
+    for (auto _ : state) {
+        std::size_t modules = 0;
+        for (const ean13::Code &c : codes)
+            modules += ean13::encodeModules(c).modules.size();
+        benchmark::DoNotOptimize(modules);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<long long>(codes.size()));
+}
+
+void BM_PictureRepaint(benchmark::State &state)
+{
+    CodeText = u"4820000000000"_s;
+    QImage img(123, 76, QImage::Format_RGB32);
+    for (auto _ : state) {
+        Form1->render(&img);   // a whole repaint: encoding afresh, then bars, guards and digits
+        benchmark::DoNotOptimize(img.constBits());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_HelpFile50MB(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    {
+        QFile f(u"Tavik.txt"_s);
+        f.open(QIODevice::WriteOnly);
+        const QByteArray line = u"Строка файла справки: вводите 12 или 13 цифр и нажимайте Enter.\r\n"_s.toUtf8();
+        for (qint64 written = 0; written < 50LL * 1024 * 1024; written += line.size())
+            f.write(line);
+    }
+    for (auto _ : state) {
+        ShowHelp();   // the help command: emptied, shown, loaded, caret to the start
+        benchmark::DoNotOptimize(HelpForm->RichEdit1->document()->characterCount());
+        state.PauseTiming();
+        HelpForm->hide();
+        state.ResumeTiming();
+    }
+    QDir::setCurrent(previous);
+}
+
+} // namespace
+
+BENCHMARK(BM_AnalyseRandomCodes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AnalyseMixWithErrors)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Encode)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PictureRepaint)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_HelpFile50MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+namespace {
+
+// Keeps each benchmark's rate, so that the ratios can be printed after the table.
+class RateReporter : public benchmark::ConsoleReporter
+{
+public:
+    RateReporter() : ConsoleReporter(OO_Tabular) {}
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        for (const Run &run : runs) {
+            const auto it = run.counters.find("items_per_second");
+            if (it != run.counters.end())
+                rates[run.benchmark_name()] = it->second;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> rates;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    Forms forms;
+    forms.mainForm.show();
+    benchmark::Initialize(&argc, argv);
+    RateReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    const auto &r = reporter.rates;
+    if (r.count("BM_AnalyseRandomCodes") && r.count("BM_AnalyseMixWithErrors") && r.count("BM_Encode")) {
+        std::printf("mix with errors / random codes: %.2f of the analyses a second\n",
+                    r.at("BM_AnalyseMixWithErrors") / r.at("BM_AnalyseRandomCodes"));
+        std::printf("encodings / analyses a second:  %.2f\n", r.at("BM_Encode") / r.at("BM_AnalyseRandomCodes"));
+    }
+    return 0;
+}
