@@ -17,21 +17,8 @@ namespace {
 
 void appendUtf8(Output &out, char32_t c)
 {
-    if (c < 0x80) {
-        out.put(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.put(static_cast<char>(0xC0 | (c >> 6)));
-        out.put(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.put(static_cast<char>(0xE0 | (c >> 12)));
-        out.put(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.put(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.put(static_cast<char>(0xF0 | (c >> 18)));
-        out.put(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.put(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.put(static_cast<char>(0x80 | (c & 0x3F)));
-    }
+    char bytes[4];
+    out.put(std::string_view(bytes, static_cast<std::size_t>(encodeUtf8(c, bytes))));
 }
 
 constexpr char Hex[] = "0123456789abcdef";
@@ -180,11 +167,13 @@ void Reporter::writeTextRecord(std::string_view digits, const Verdict &v)
     if (v.status != Status::Ok)
         m_allCorrect = false;
     ++m_records;
-    // The whole record in one piece: 13 digits, status, check digit, country (at most 50 bytes).
+    // The whole record in one piece: 13 digits, status, check digit and country, under 100 bytes.
     char record[128];
     char *p = std::copy(digits.begin(), digits.end(), record);
-    const std::string_view status = v.status == Status::Ok ? "\tok\t" : "\tbad-check-digit\t";
+    *p++ = '\t';
+    const std::string_view status = statusName(v.status);
     p = std::copy(status.begin(), status.end(), p);
+    *p++ = '\t';
     *p++ = static_cast<char>('0' + v.expectedCheckDigit);
     *p++ = '\t';
     p = std::copy(v.country.begin(), v.country.end(), p);

@@ -22,6 +22,10 @@ inline constexpr int ModuleCount = 2 * HalfGroups * GroupWidth;   // 84: data mo
 inline constexpr char32_t EscapedByteBase = 0xDC00;
 [[nodiscard]] constexpr bool isEscapedByte(char32_t c) noexcept { return c >= 0xDC80 && c <= 0xDCFF; }
 
+// Writes a character as UTF-8 into `out` (room for 4 bytes) and says how many bytes it took.
+// An escaped byte comes back as the byte it was.
+int encodeUtf8(char32_t c, char *out) noexcept;
+
 [[nodiscard]] constexpr bool isDigit(char32_t c) noexcept { return c >= U'0' && c <= U'9'; }
 [[nodiscard]] constexpr int digitValue(char32_t c) noexcept { return static_cast<int>(c - U'0'); }
 

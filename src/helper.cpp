@@ -20,8 +20,7 @@ const QString HelpFileName = u"Tavik.txt"_s;
 } // namespace
 
 THelpForm::THelpForm(QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QWidget(parent, FixedWindow),
       RichEdit1(new QPlainTextEdit(this)),
       Button1(new QPushButton(u"Закончить"_s, this))
 {

@@ -47,8 +47,7 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QRect &geometry, c
 } // namespace
 
 TMainForm::TMainForm(QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QWidget(parent, FixedWindow),
       Label1(makeLabel(this, u"Label1"_s, {8, 0, 55, 13}, u"Штрих-код:"_s)),
       Label2(makeLabel(this, u"Label2"_s, {8, 40, 108, 13}, u"Результаты анализа:"_s)),
       Edit1(new QLineEdit(this)),

@@ -14,6 +14,11 @@ class QWidget;
 // line height and digits narrower than 8 pixels; it is named so that no other font wins the fallback.
 [[nodiscard]] QFont designFont(bool bold = false);
 
+// A top-level window with a system menu and a minimise box, and no maximise box.
+inline constexpr Qt::WindowFlags FixedWindow = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                                               | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                                               | Qt::WindowCloseButtonHint;
+
 // Moves a window to the centre of its screen the first time it is shown.
 void centreOnFirstShow(QWidget *window, bool &shownBefore);
 

@@ -42,6 +42,16 @@ inline void click(QWidget *button)
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
+// Types a code, analyses it with Enter and opens the picture window.
+inline void showPictureOf(const QString &code)
+{
+    type(code);
+    press(Qt::Key_Return);
+    QVERIFY(MainForm->Button5->isEnabled());
+    click(MainForm->Button5);
+    QTRY_VERIFY(Form1->isVisible());
+}
+
 inline QStringList listLines()
 {
     const QString text = MainForm->Memo1->toPlainText();

@@ -46,14 +46,6 @@ private slots:
     void aboutBox();
 
 private:
-    void analyseToPicture(const QString &code)
-    {
-        type(code);
-        press(Qt::Key_Return);
-        QVERIFY(MainForm->Button5->isEnabled());
-        click(MainForm->Button5);
-        QTRY_VERIFY(Form1->isVisible());
-    }
     std::unique_ptr<Started> started;
 };
 
@@ -247,7 +239,7 @@ void TestMainWindow::everyChangeHidesThePictureAndEmptiesTheList_data()
 void TestMainWindow::everyChangeHidesThePictureAndEmptiesTheList()
 {
     QFETCH(int, change);
-    analyseToPicture(u"482000000000"_s + u"0"_s);
+    showPictureOf(u"482000000000"_s + u"0"_s);
     giveFocus(MainForm->Edit1);
     QTRY_VERIFY(MainForm->Edit1->hasFocus());
     QGuiApplication::clipboard()->setText(u"1"_s);
@@ -264,7 +256,7 @@ void TestMainWindow::everyChangeHidesThePictureAndEmptiesTheList()
 void TestMainWindow::clearCommand()
 {
     // On a field with text: everything goes, and the focus is back in the field.
-    analyseToPicture(u"4820000000000"_s);
+    showPictureOf(u"4820000000000"_s);
     click(MainForm->Button4);
     QVERIFY(MainForm->Edit1->text().isEmpty());
     QVERIFY(listLines().isEmpty());
@@ -284,7 +276,7 @@ void TestMainWindow::clearCommand()
 void TestMainWindow::pictureCommand()
 {
     QVERIFY(!MainForm->Button5->isEnabled());
-    analyseToPicture(u"4820000000000"_s);
+    showPictureOf(u"4820000000000"_s);
     QTRY_VERIFY(Form1->isActiveWindow());
     QTRY_VERIFY(Form1->hasFocus());
     QCOMPARE(Form1->windowTitle(), u"Изображение"_s);
@@ -315,7 +307,7 @@ void TestMainWindow::pictureCommand()
 
 void TestMainWindow::closingThePictureWindowReturnsTheFocus()
 {
-    analyseToPicture(u"4820000000000"_s);
+    showPictureOf(u"4820000000000"_s);
     QTRY_VERIFY(Form1->hasFocus());
     Form1->close();   // as the close box does
     QVERIFY(!Form1->isVisible());

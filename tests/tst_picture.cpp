@@ -88,10 +88,7 @@ void TestPicture::barsGuardsAndDigits_data()
 void TestPicture::barsGuardsAndDigits()
 {
     QFETCH(QString, code);
-    type(code);
-    press(Qt::Key_Return);
-    click(MainForm->Button5);
-    QTRY_VERIFY(Form1->isVisible());
+    showPictureOf(code);
     const QImage img = renderPicture();
     const QString modules = QString::fromStdString(ean13::encodeModules(ean13::Code::fromUtf8(code.toStdString())).modules);
     QCOMPARE(modules.size(), 84);
@@ -131,10 +128,7 @@ void TestPicture::barsGuardsAndDigits()
 
 void TestPicture::firstGroupsOfUkraine()
 {
-    type(u"4820000000000"_s);
-    press(Qt::Key_Return);
-    click(MainForm->Button5);
-    QTRY_VERIFY(Form1->isVisible());
+    showPictureOf(u"4820000000000"_s);
     const QImage img = renderPicture();
     auto barsIn = [&img](int from, int to) {
         QList<int> bars;
@@ -151,10 +145,7 @@ void TestPicture::firstGroupsOfUkraine()
 
 void TestPicture::repaintAfterCoveringIsIdentical()
 {
-    type(u"1234567890128"_s);
-    press(Qt::Key_Return);
-    click(MainForm->Button5);
-    QTRY_VERIFY(Form1->isVisible());
+    showPictureOf(u"1234567890128"_s);
     const QImage whole = renderPicture();
     // Repaint only the part that was covered, as the desktop asks after uncovering it.
     const QRect covered(20, 5, 60, 55);
