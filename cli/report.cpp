@@ -48,6 +48,16 @@ void appendJsonChar(Output &out, char32_t c)
 
 void appendJsonString(Output &out, std::string_view utf8)
 {
+    // Printable ASCII needs no decoding: put it as it is up to the first byte that may.
+    std::size_t plain = 0;
+    while (plain < utf8.size()) {
+        const auto b = static_cast<unsigned char>(utf8[plain]);
+        if (b < 0x20 || b >= 0x80 || b == '"' || b == '\\')
+            break;
+        ++plain;
+    }
+    out.put(utf8.substr(0, plain));
+    utf8.remove_prefix(plain);
     Utf8Decoder decoder;
     auto put = [&out](char32_t c) { appendJsonChar(out, c); };
     for (char ch : utf8)
@@ -234,7 +244,7 @@ void Reporter::endEntry()
                 m_out.put(',');
             first = false;
             m_out.put('"');
-            appendJsonString(m_out, line);
+            m_out.put(line);   // the program's own texts: UTF-8 with nothing to escape
             m_out.put('"');
         });
         m_out.put("],\"picture\":");
@@ -244,7 +254,7 @@ void Reporter::endEntry()
             m_out.put(",\"expected_check_digit\":");
             m_out.put(static_cast<char>('0' + *a.expectedCheckDigit));
             m_out.put(",\"country\":\"");
-            appendJsonString(m_out, a.country);
+            m_out.put(a.country);
             m_out.put("\",\"first_digit\":\"");
             appendJsonChar(m_out, *e.firstDigit);
             m_out.put("\",\"modules\":\"");

@@ -64,6 +64,7 @@ private slots:
     void encode();
     void digitOfGroup();
     void bytePathAgreesWithAnalysis();
+    void textsNeedNoEscaping();
 };
 
 void TestCore::normalise_data()
@@ -418,6 +419,23 @@ void TestCore::bytePathAgreesWithAnalysis()
     }
     QVERIFY(!ean13::verdictOfThirteenDigits("482000000000"));     // 12 digits: padded, not here
     QVERIFY(!ean13::verdictOfThirteenDigits("48200000000000"));   // 14: cut, not here
+}
+
+void TestCore::textsNeedNoEscaping()
+{
+    // ean13 writes the program's texts into JSON as they are: they must stay free of quotes,
+    // backslashes and control characters, and be valid UTF-8.
+    QStringList texts;
+    for (int p = 0; p < 1000; ++p)
+        texts << fromView(ean13::countryForPrefix(p));
+    for (const QString &e : {u""_s, u"48200000x0000"_s, u"4820000000000"_s, u"4820000000001"_s})
+        texts << lines(ean13::analyse(code(e)));
+    for (const QString &t : texts) {
+        QVERIFY(!t.contains(u'"') && !t.contains(u'\\'));
+        for (QChar c : t)
+            QVERIFY(c.unicode() >= 0x20 && !c.isSurrogate());
+        QCOMPARE(QString::fromUtf8(t.toUtf8()), t);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestCore)
