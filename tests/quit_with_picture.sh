@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The real program on a real X server: type a code, open the picture, close the main window by its
-# close box, and the process must end with exit code 0 while the picture window is still shown.
+# The real program on a real X server: type a code, open the picture and the help, close the main
+# window by its close box, and the process must end with exit code 0 while both are still shown.
 # usage: quit_with_picture.sh PROGRAM XCLOSE [SCREENSHOT-DIR]
 set -u
 program=$1 xclose=$2 shots=${3:-}
@@ -19,7 +19,10 @@ export DISPLAY=$display
 for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
 
 unset QT_QPA_PLATFORM
-"$program" &
+work=$(mktemp -d)
+trap 'kill $xvfb $app 2>/dev/null; rm -rf "$work"' EXIT
+echo "Справка" > "$work/Tavik.txt"
+(cd "$work" && exec "$program") &
 app=$!
 main=$(xdotool search --sync --onlyvisible --name 'Анализатор штрих-кодов' | head -n 1)
 xdotool windowfocus --sync "$main"
@@ -28,6 +31,8 @@ xdotool key Return
 sleep 0.3
 xdotool mousemove --window "$main" 229 19 click 1          # the picture command
 picture=$(xdotool search --sync --onlyvisible --name 'Изображение' | head -n 1)
+xdotool mousemove --window "$main" 133 164 click 1          # the help command
+xdotool search --sync --onlyvisible --name 'Помощь' >/dev/null
 if [ -n "$shots" ] && command -v import >/dev/null; then
     sleep 0.3
     import -window "$main" "$shots/main.png"
