@@ -15,4 +15,4 @@ echo "== ean13 against python-stdnum and wc -l"
 /usr/bin/python3 bench/cli_vs_stdnum.py build/bench/ean13
 echo
 echo "== Start-up against a bare Qt Widgets program"
-/usr/bin/python3 bench/startup.py "$bin/startup_probe" "$bin/bare_window" "$bin/bare_label" 30
+/usr/bin/python3 bench/startup.py "$bin/startup_probe" "$bin/bare_window" "$bin/bare_label" 40
