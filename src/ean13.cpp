@@ -114,16 +114,6 @@ std::string Code::toUtf8() const
     return out;
 }
 
-bool operator==(const Code &a, const Code &b) noexcept
-{
-    if (a.m_size != b.m_size)
-        return false;
-    for (int i = 0; i < a.m_size; ++i)
-        if (a[i] != b[i])
-            return false;
-    return true;
-}
-
 // ---- Normalising and the check digit ------------------------------------------------------
 
 Normalised normalise(Code cut) noexcept

@@ -17,8 +17,8 @@ inline constexpr int HalfGroups = 6;
 inline constexpr int ModuleCount = 2 * HalfGroups * GroupWidth;   // 84: data modules only
 
 // A byte that is not part of well-formed UTF-8 counts as one character of its own. It is held
-// as U+DC00 + byte (U+DC80..U+DCFF), a value no decoded character can take, so the byte can be
-// written back as it came.
+// as U+DC00 + byte (U+DC80..U+DCFF), a value that no character decoded from UTF-8 can take, so
+// the byte can be written back as it came.
 inline constexpr char32_t EscapedByteBase = 0xDC00;
 [[nodiscard]] constexpr bool isEscapedByte(char32_t c) noexcept { return c >= 0xDC80 && c <= 0xDCFF; }
 
@@ -54,8 +54,6 @@ public:
 
     [[nodiscard]] bool allDigits() const noexcept;
     [[nodiscard]] std::string toUtf8() const;   // escaped bytes come back as they were
-    friend bool operator==(const Code &a, const Code &b) noexcept;
-    friend bool operator!=(const Code &a, const Code &b) noexcept { return !(a == b); }
 
 private:
     std::array<char32_t, CodeLength> m_chars{};
