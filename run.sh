@@ -3,7 +3,7 @@
 cd "$(dirname "$0")"
 source tools/setup.sh
 need_packages cmake ninja-build g++ qt6-base-dev
-build_preset default >/dev/null
+build_preset default
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
     echo "No display to show the window on: run it on a desktop (or set DISPLAY), use Qt's VNC" \
