@@ -363,9 +363,9 @@ bool Session::run(int steps)
 
 QList<quint32> seedsToRun()
 {
-    const QString spec = qEnvironmentVariable("MODEL_SEEDS", u"1-8"_s);
+    const QString wanted = qEnvironmentVariable("MODEL_SEEDS", u"1-8"_s);
     QList<quint32> seeds;
-    for (const QString &part : spec.split(u',', Qt::SkipEmptyParts)) {
+    for (const QString &part : wanted.split(u',', Qt::SkipEmptyParts)) {
         const QStringList range = part.split(u'-');
         const quint32 from = range[0].toUInt();
         const quint32 to = range.size() > 1 ? range[1].toUInt() : from;
