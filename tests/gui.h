@@ -50,6 +50,7 @@ inline void showPictureOf(const QString &code)
     QVERIFY(MainForm->Button5->isEnabled());
     click(MainForm->Button5);
     QTRY_VERIFY(Form1->isVisible());
+    QTRY_VERIFY(Form1->isActiveWindow());   // on a real X server the activation comes a little later
 }
 
 inline QStringList listLines()

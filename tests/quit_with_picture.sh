@@ -4,23 +4,14 @@
 # usage: quit_with_picture.sh PROGRAM XCLOSE [SCREENSHOT-DIR]
 set -u
 program=$1 xclose=$2 shots=${3:-}
-for tool in Xvfb xdotool; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
-done
-
-display=
-for n in $(seq 90 140); do
-    [ -e "/tmp/.X$n-lock" ] || { display=:$n; break; }
-done
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb $app 2>/dev/null' EXIT
-export DISPLAY=$display
+command -v xdotool >/dev/null || { echo "skipped: xdotool is not installed"; exit 77; }
+source "$(dirname "$0")/xvfb.sh"
 for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
 
 unset QT_QPA_PLATFORM
 work=$(mktemp -d)
-trap 'kill $xvfb $app 2>/dev/null; rm -rf "$work"' EXIT
+app=
+trap 'kill $app 2>/dev/null; rm -rf "$work"; stop_xvfb' EXIT
 echo "Справка" > "$work/Tavik.txt"
 (cd "$work" && exec "$program") &
 app=$!

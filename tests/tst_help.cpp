@@ -101,6 +101,7 @@ private:
     {
         click(MainForm->Button2);
         QTRY_VERIFY(HelpForm->isVisible());
+        QTRY_VERIFY(HelpForm->RichEdit1->hasFocus());   // the reader starts in the text
     }
     std::unique_ptr<QTemporaryDir> dir;
     QString previousDir;
