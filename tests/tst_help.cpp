@@ -268,6 +268,9 @@ void TestHelp::unreadableFile_data()
     QTest::newRow("a directory named Tavik.txt") << 0;
     QTest::newRow("no permission") << 1;
     QTest::newRow("removed after the check") << 2;
+#ifdef Q_OS_LINUX
+    QTest::newRow("a read error") << 3;   // opens fine, every read fails with EIO
+#endif
 }
 
 void TestHelp::unreadableFile()
@@ -288,6 +291,10 @@ void TestHelp::unreadableFile()
         box = readMessageBox(MainForm->Button2);
         break;
     }
+    case 3:
+        QVERIFY(QFile::link(u"/proc/self/mem"_s, u"Tavik.txt"_s));
+        box = readMessageBox(MainForm->Button2);
+        break;
     case 2: {
         // The help command found the file; it is gone by the time the window loads it.
         writeFile("gone\n");
@@ -309,6 +316,8 @@ void TestHelp::unreadableFile()
     QVERIFY2(box.text.contains(u"Tavik.txt"_s), qPrintable(box.text));
     QVERIFY2(box.text.section(u": "_s, 1).size() > 3, qPrintable(box.text));   // the system's reason
     QCOMPARE(box.buttons, 1);
+    if (kind == 3)
+        QVERIFY2(box.text.contains(u"Input/output error"_s), qPrintable(box.text));
     QTRY_VERIFY(HelpForm->isVisible());   // shown all the same, with what could be read: nothing
     QVERIFY(HelpForm->RichEdit1->toPlainText().isEmpty());
     QVERIFY(MainForm->isEnabled());
