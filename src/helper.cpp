@@ -28,6 +28,7 @@ THelpForm::THelpForm(QWidget *parent)
     setWindowTitle(u"Помощь"_s);
     setFont(designFont());
     setFixedSize(449, 273);
+    centreOnFirstShow(this);
     setAttribute(Qt::WA_QuitOnClose, false);
 
     RichEdit1->setObjectName(u"RichEdit1"_s);
@@ -49,7 +50,6 @@ THelpForm::THelpForm(QWidget *parent)
 
 void THelpForm::showEvent(QShowEvent *event)
 {
-    centreOnFirstShow(this, m_shown);
     QWidget::showEvent(event);
     if (!event->spontaneous())   // shown by the program, not just restored by the desktop
         FormShow();

@@ -23,9 +23,6 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-
-private:
-    bool m_shown = false;
 };
 
 extern THelpForm *HelpForm;

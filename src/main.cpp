@@ -62,6 +62,7 @@ TMainForm::TMainForm(QWidget *parent)
     setWindowTitle(u"Анализатор штрих-кодов."_s);
     setFont(designFont());
     setFixedSize(267, 177);   // the bounding box of the controls
+    centreOnFirstShow(this);
 
     Edit1->setObjectName(u"Edit1"_s);
     Edit1->setGeometry(8, 16, 89, 21);
@@ -112,12 +113,6 @@ void TMainForm::setResultsColour(const QColor &colour)
 void TMainForm::focusEdit1()
 {
     giveFocus(Edit1);
-}
-
-void TMainForm::showEvent(QShowEvent *event)
-{
-    centreOnFirstShow(this, m_shown);
-    QWidget::showEvent(event);
 }
 
 // The analysis run.

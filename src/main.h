@@ -41,11 +41,6 @@ public:
     void Edit1Change();
     void Edit1KeyPress();
 
-protected:
-    void showEvent(QShowEvent *event) override;
-
-private:
-    bool m_shown = false;
 };
 
 extern TMainForm *MainForm;

@@ -29,6 +29,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTo
     setWindowTitle(u"Изображение"_s);
     setFont(designFont());
     setFixedSize(123, 76);
+    centreOnFirstShow(this);
     setFocusPolicy(Qt::StrongFocus);   // it takes the focus when shown
     setAttribute(Qt::WA_QuitOnClose, false);
     setAutoFillBackground(true);
@@ -41,12 +42,6 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTo
 void TForm1::paintEvent(QPaintEvent *)
 {
     FormPaint();
-}
-
-void TForm1::showEvent(QShowEvent *event)
-{
-    centreOnFirstShow(this, m_shown);
-    QWidget::showEvent(event);
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
@@ -118,7 +113,10 @@ void drawBarcode(QPainter &painter, const QString &firstDigit, const QString &mo
     int group = 0;
     for (qsizetype at = 0; at < modules.size() && !paint.pastRightEdge(x); at += ean13::GroupWidth) {
         const QStringView bits = QStringView(modules).mid(at, ean13::GroupWidth);
-        if (const auto digit = ean13::digitOfGroup(bits.toLatin1().toStdString()))
+        char group[ean13::GroupWidth];
+        for (qsizetype i = 0; i < bits.size(); ++i)
+            group[i] = bits[i].toLatin1();   // anything outside Latin-1 becomes 0, which no pattern holds
+        if (const auto digit = ean13::digitOfGroup(std::string_view(group, static_cast<std::size_t>(bits.size()))))
             paint.text(x, QString(QChar(u'0' + *digit)));
         for (const QChar bit : bits) {
             if (bit == u'1') {

@@ -29,11 +29,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-
-private:
-    bool m_shown = false;
 };
 
 extern TForm1 *Form1;

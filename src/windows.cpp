@@ -1,5 +1,6 @@
 #include "windows.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -18,13 +19,32 @@ QFont designFont(bool bold)
     return font;
 }
 
-void centreOnFirstShow(QWidget *window, bool &shownBefore)
+namespace {
+
+// Sees the window's first Show event, which comes before the window reaches the screen, and then
+// goes away.
+class FirstShowCentring : public QObject
 {
-    if (shownBefore)
-        return;
-    shownBefore = true;
-    if (const QScreen *screen = window->screen())
-        window->move(screen->availableGeometry().center() - window->rect().center());
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            auto *window = static_cast<QWidget *>(watched);
+            if (const QScreen *screen = window->screen())
+                window->move(screen->availableGeometry().center() - window->rect().center());
+            window->removeEventFilter(this);
+            deleteLater();
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void centreOnFirstShow(QWidget *window)
+{
+    window->installEventFilter(new FirstShowCentring(window));
 }
 
 void giveFocus(QWidget *widget)

@@ -19,8 +19,9 @@ inline constexpr Qt::WindowFlags FixedWindow = Qt::Window | Qt::CustomizeWindowH
                                                | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                                                | Qt::WindowCloseButtonHint;
 
-// Moves a window to the centre of its screen the first time it is shown.
-void centreOnFirstShow(QWidget *window, bool &shownBefore);
+// Moves a window to the centre of its screen the first time it is shown; afterwards it stays where
+// it was left. Call once, from the window's constructor.
+void centreOnFirstShow(QWidget *window);
 
 // After another window hides, no window is active: activate the target's window first, or the
 // focus never lands.
