@@ -113,10 +113,10 @@ void drawBarcode(QPainter &painter, const QString &firstDigit, const QString &mo
     int group = 0;
     for (qsizetype at = 0; at < modules.size() && !paint.pastRightEdge(x); at += ean13::GroupWidth) {
         const QStringView bits = QStringView(modules).mid(at, ean13::GroupWidth);
-        char group[ean13::GroupWidth];
+        char bytes[ean13::GroupWidth];
         for (qsizetype i = 0; i < bits.size(); ++i)
-            group[i] = bits[i].toLatin1();   // anything outside Latin-1 becomes 0, which no pattern holds
-        if (const auto digit = ean13::digitOfGroup(std::string_view(group, static_cast<std::size_t>(bits.size()))))
+            bytes[i] = bits[i].toLatin1();   // anything outside Latin-1 becomes 0, which no pattern holds
+        if (const auto digit = ean13::digitOfGroup(std::string_view(bytes, static_cast<std::size_t>(bits.size()))))
             paint.text(x, QString(QChar(u'0' + *digit)));
         for (const QChar bit : bits) {
             if (bit == u'1') {
