@@ -59,6 +59,7 @@ private slots:
     void everyLineGivesOneRecordInOrder();
     void aHugeLineIsCutLikeAnyOther();
     void aClosedPipeEndsItQuietly();
+    void unreadableInputSaysWhy();
 };
 
 void TestCli::jsonOfAnAcceptedCode()
@@ -233,6 +234,19 @@ void TestCli::aClosedPipeEndsItQuietly()
     QCOMPARE(p.exitCode(), 0);
     QVERIFY(p.readAllStandardError().isEmpty());
     reader.waitForFinished();
+}
+
+void TestCli::unreadableInputSaysWhy()
+{
+    QTemporaryDir dir;   // a directory opens for reading, but every read of it fails
+    QProcess p;
+    p.setStandardInputFile(dir.path());
+    p.start(QStringLiteral(EAN13_EXE), {});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 2);
+    const QByteArray err = p.readAllStandardError();
+    QCOMPARE(err.count('\n'), 1);
+    QVERIFY2(err.startsWith("ean13: cannot read standard input: "), err.constData());
 }
 
 QTEST_GUILESS_MAIN(TestCli)
