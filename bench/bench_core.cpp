@@ -130,6 +130,27 @@ void BM_HelpFile50MB(benchmark::State &state)
     QDir::setCurrent(previous);
 }
 
+void BM_HelpFileOneLongLine(benchmark::State &state)
+{
+    // A binary file: 4 MB without a line break or a space anywhere.
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    {
+        QFile f(u"Tavik.txt"_s);
+        f.open(QIODevice::WriteOnly);
+        f.write(QByteArray("0123456789abcdef").repeated(256 * 1024));
+    }
+    for (auto _ : state) {
+        ShowHelp();
+        HelpForm->RichEdit1->viewport()->repaint();   // the lines in sight are laid out now
+        state.PauseTiming();
+        HelpForm->hide();
+        state.ResumeTiming();
+    }
+    QDir::setCurrent(previous);
+}
+
 } // namespace
 
 BENCHMARK(BM_AnalyseRandomCodes)->Unit(benchmark::kMillisecond);
@@ -137,6 +158,7 @@ BENCHMARK(BM_AnalyseMixWithErrors)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Encode)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PictureRepaint)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_HelpFile50MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_HelpFileOneLongLine)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 namespace {
 

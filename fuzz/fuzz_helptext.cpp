@@ -15,6 +15,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (bytes.count('\n') + bytes.count('\r') < text.count(u'\n'))
         std::abort();
 
+    // Folding long lines only ever adds line breaks, and leaves no line longer than asked.
+    const qsizetype fold = size ? 1 + data[size - 1] % 16 : 1;
+    const QString folded = helptext::foldLongLines(text, fold);
+    QString unfolded = folded;
+    unfolded.remove(u'\n');
+    QString plain = text;
+    plain.remove(u'\n');
+    if (unfolded != plain)
+        std::abort();
+    for (const QStringView line : QStringView(folded).split(u'\n'))
+        if (line.size() > fold + 1)   // one more only where a surrogate pair would be cut
+            std::abort();
+
     // Read back through a device with a small limit, so that the cut is exercised too.
     QByteArray copy(bytes.constData(), bytes.size());
     QBuffer device(&copy);

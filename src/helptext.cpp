@@ -73,6 +73,33 @@ QString normaliseLineEnds(QStringView text)
     return out;
 }
 
+QString foldLongLines(const QString &text, qsizetype maxLength)
+{
+    qsizetype longest = 0;
+    for (qsizetype i = 0, run = 0; i < text.size(); ++i) {
+        run = text[i] == u'\n' ? 0 : run + 1;
+        longest = qMax(longest, run);
+    }
+    if (longest <= maxLength)
+        return text;   // the usual case: nothing to fold, no copy
+    QString out;
+    out.reserve(text.size() + text.size() / maxLength);
+    qsizetype run = 0;
+    for (const QChar c : text) {
+        if (c == u'\n') {
+            run = 0;
+        } else {
+            if (run >= maxLength && !c.isLowSurrogate()) {   // never between the halves of a pair
+                out += u'\n';
+                run = 0;
+            }
+            ++run;
+        }
+        out += c;
+    }
+    return out;
+}
+
 namespace {
 
 // How many bytes at the end of the text belong to a UTF-8 sequence that the cut broke off.
@@ -110,7 +137,7 @@ Loaded read(QIODevice &device, qint64 limit)
         loaded.cut = true;
         bytes.chop(brokenTail(bytes));
     }
-    loaded.text = normaliseLineEnds(decode(bytes));
+    loaded.text = foldLongLines(normaliseLineEnds(decode(bytes)));
     return loaded;
 }
 

@@ -15,6 +15,12 @@ namespace helptext {
 // CRLF, LF and a lone CR each end a line; the lines come back joined by LF, without a trailing one.
 [[nodiscard]] QString normaliseLineEnds(QStringView text);
 
+// Lines longer than this are shown in pieces of this length. The viewer lays out only the lines in
+// sight, but each of them whole, and one that cannot be broken at spaces (a binary file, say) costs
+// time that grows with the square of its length: 400,000 characters took 18 s.
+inline constexpr qsizetype ShownLineLength = 2000;
+[[nodiscard]] QString foldLongLines(const QString &text, qsizetype maxLength = ShownLineLength);
+
 // More than this is not shown: a viewer holding tens of megabytes freezes the program.
 inline constexpr qint64 ShownBytes = 4 * 1024 * 1024;
 

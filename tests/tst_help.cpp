@@ -91,6 +91,7 @@ private slots:
     void readErrorMidwayKeepsWhatWasRead();
     void largeFileIsCutAndSaysSo();
     void binaryContentShowsWhatItCan();
+    void aLineWithoutBreaksIsShownInPieces();
     void focusAfterFinishAndCloseBox();
     void closingThePictureWindow_data();
     void closingThePictureWindow();
@@ -356,6 +357,22 @@ void TestHelp::binaryContentShowsWhatItCan()
     const QString text = HelpForm->RichEdit1->toPlainText();
     QVERIFY(text.startsWith(u"text\uFFFDmore\n"_s));
     QVERIFY(text.size() > 3000);
+}
+
+void TestHelp::aLineWithoutBreaksIsShownInPieces()
+{
+    // Laid out whole, a line this long that has no space to wrap at takes the viewer seconds.
+    const QByteArray line = QByteArray("0123456789").repeated(30000);
+    writeFile("first\n" + line + "\nlast\n");
+    openHelp();
+    const QStringList lines = shownLines();
+    QCOMPARE(lines.first(), u"first"_s);
+    QCOMPARE(lines.last(), u"last"_s);
+    QCOMPARE(lines.mid(1, lines.size() - 2).join(QString()), QString::fromLatin1(line));   // nothing lost
+    for (const QString &l : lines)
+        QVERIFY(l.size() <= helptext::ShownLineLength);
+    QCOMPARE(helptext::foldLongLines(u"abcdefg\nhi"_s, 3), u"abc\ndef\ng\nhi"_s);
+    QCOMPARE(helptext::foldLongLines(u"ab"_s + u"😀"_s + u"c"_s, 3), u"ab"_s + u"😀"_s + u"\nc"_s);   // pairs stay whole
 }
 
 void TestHelp::focusAfterFinishAndCloseBox()
