@@ -108,7 +108,9 @@ void BM_PictureRepaint(benchmark::State &state)
     state.SetItemsProcessed(state.iterations());
 }
 
-void BM_HelpFile50MB(benchmark::State &state)
+// The help command on a file made of `piece` repeated to `size` bytes: emptied, shown, loaded,
+// caret to the start, and the lines in sight laid out and painted.
+void helpCommandOn(benchmark::State &state, const QByteArray &piece, qint64 size)
 {
     QTemporaryDir dir;
     const QString previous = QDir::currentPath();
@@ -116,13 +118,12 @@ void BM_HelpFile50MB(benchmark::State &state)
     {
         QFile f(u"Tavik.txt"_s);
         f.open(QIODevice::WriteOnly);
-        const QByteArray line = u"Строка файла справки: вводите 12 или 13 цифр и нажимайте Enter.\r\n"_s.toUtf8();
-        for (qint64 written = 0; written < 50LL * 1024 * 1024; written += line.size())
-            f.write(line);
+        for (qint64 written = 0; written < size; written += piece.size())
+            f.write(piece);
     }
     for (auto _ : state) {
-        ShowHelp();   // the help command: emptied, shown, loaded, caret to the start
-        benchmark::DoNotOptimize(HelpForm->RichEdit1->document()->characterCount());
+        ShowHelp();
+        HelpForm->RichEdit1->viewport()->repaint();
         state.PauseTiming();
         HelpForm->hide();
         state.ResumeTiming();
@@ -130,25 +131,21 @@ void BM_HelpFile50MB(benchmark::State &state)
     QDir::setCurrent(previous);
 }
 
+constexpr qint64 MB = 1024 * 1024;
+
+void BM_HelpFile50MB(benchmark::State &state)
+{
+    helpCommandOn(state, u"Строка файла справки: вводите 12 или 13 цифр и нажимайте Enter.\r\n"_s.toUtf8(), 50 * MB);
+}
+
 void BM_HelpFileOneLongLine(benchmark::State &state)
 {
-    // A binary file: 4 MB without a line break or a space anywhere.
-    QTemporaryDir dir;
-    const QString previous = QDir::currentPath();
-    QDir::setCurrent(dir.path());
-    {
-        QFile f(u"Tavik.txt"_s);
-        f.open(QIODevice::WriteOnly);
-        f.write(QByteArray("0123456789abcdef").repeated(256 * 1024));
-    }
-    for (auto _ : state) {
-        ShowHelp();
-        HelpForm->RichEdit1->viewport()->repaint();   // the lines in sight are laid out now
-        state.PauseTiming();
-        HelpForm->hide();
-        state.ResumeTiming();
-    }
-    QDir::setCurrent(previous);
+    helpCommandOn(state, QByteArray("0123456789abcdef"), 4 * MB);   // binary: no line break, no space
+}
+
+void BM_HelpFileEmptyLines(benchmark::State &state)
+{
+    helpCommandOn(state, QByteArray(64 * 1024, '\n'), 4 * MB);   // four million empty lines
 }
 
 } // namespace
@@ -159,6 +156,7 @@ BENCHMARK(BM_Encode)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PictureRepaint)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_HelpFile50MB)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_HelpFileOneLongLine)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_HelpFileEmptyLines)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 namespace {
 

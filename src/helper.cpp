@@ -76,9 +76,10 @@ void THelpForm::FormShow()
         return;
     }
     if (loaded.cut) {
-        RichEdit1->appendPlainText(u"[Файл %1 больше %2 МБ: показано только его начало.]"_s
+        RichEdit1->appendPlainText(u"[Показано только начало файла %1: в нём больше %2 МБ или больше %3 строк.]"_s
                                        .arg(HelpFileName)
-                                       .arg(helptext::ShownBytes / (1024 * 1024)));
+                                       .arg(helptext::ShownBytes / (1024 * 1024))
+                                       .arg(helptext::ShownLines));
     }
     RichEdit1->moveCursor(QTextCursor::Start);   // the view begins at the first line
 }

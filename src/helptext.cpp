@@ -118,13 +118,13 @@ qsizetype brokenTail(const QByteArray &bytes)
 
 } // namespace
 
-Loaded read(QIODevice &device, qint64 limit)
+Loaded read(QIODevice &device, qint64 byteLimit, qsizetype lineLimit)
 {
     Loaded loaded;
     QByteArray bytes;
     QByteArray chunk(64 * 1024, Qt::Uninitialized);
-    while (bytes.size() < limit) {
-        const qint64 n = device.read(chunk.data(), qMin<qint64>(chunk.size(), limit - bytes.size()));
+    while (bytes.size() < byteLimit) {
+        const qint64 n = device.read(chunk.data(), qMin<qint64>(chunk.size(), byteLimit - bytes.size()));
         if (n < 0) {
             loaded.error = device.errorString();
             break;
@@ -133,11 +133,21 @@ Loaded read(QIODevice &device, qint64 limit)
             break;
         bytes.append(chunk.constData(), static_cast<qsizetype>(n));
     }
-    if (loaded.error.isEmpty() && bytes.size() >= limit && !device.atEnd()) {
+    if (loaded.error.isEmpty() && bytes.size() >= byteLimit && !device.atEnd()) {
         loaded.cut = true;
         bytes.chop(brokenTail(bytes));
     }
     loaded.text = foldLongLines(normaliseLineEnds(decode(bytes)));
+    qsizetype lineEnd = -1;
+    for (qsizetype lines = 0; lines < lineLimit; ++lines) {
+        lineEnd = loaded.text.indexOf(u'\n', lineEnd + 1);
+        if (lineEnd < 0)
+            break;
+    }
+    if (lineEnd >= 0) {
+        loaded.text.truncate(lineEnd);
+        loaded.cut = true;
+    }
     return loaded;
 }
 

@@ -21,17 +21,20 @@ namespace helptext {
 inline constexpr qsizetype ShownLineLength = 2000;
 [[nodiscard]] QString foldLongLines(const QString &text, qsizetype maxLength = ShownLineLength);
 
-// More than this is not shown: a viewer holding tens of megabytes freezes the program.
+// More than this is not shown: a viewer holding tens of megabytes, or millions of lines (each
+// costs it about two microseconds), freezes the program.
 inline constexpr qint64 ShownBytes = 4 * 1024 * 1024;
+inline constexpr qsizetype ShownLines = 100'000;
 
 struct Loaded
 {
     QString text;       // the lines read, joined by LF
     QString error;      // why reading stopped early; empty when it did not
-    bool cut = false;   // the file goes on past ShownBytes
+    bool cut = false;   // the file goes on past what is shown
 };
 
-// Reads an open device to its end or to ShownBytes, whichever comes first, stopping at a read error.
-[[nodiscard]] Loaded read(QIODevice &device, qint64 limit = ShownBytes);
+// Reads an open device to its end, or as far as ShownBytes and ShownLines allow, stopping at a
+// read error.
+[[nodiscard]] Loaded read(QIODevice &device, qint64 byteLimit = ShownBytes, qsizetype lineLimit = ShownLines);
 
 } // namespace helptext

@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QStringDecoder>
 #include <QTemporaryDir>
+#include <QTextBlock>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -90,6 +91,7 @@ private slots:
     void unreadableFile();
     void readErrorMidwayKeepsWhatWasRead();
     void largeFileIsCutAndSaysSo();
+    void millionsOfLinesAreCutAndSaySo();
     void binaryContentShowsWhatItCan();
     void aLineWithoutBreaksIsShownInPieces();
     void focusAfterFinishAndCloseBox();
@@ -342,9 +344,24 @@ void TestHelp::largeFileIsCutAndSaysSo()
     const QStringList lines = shownLines();
     QVERIFY(lines.size() < 3 * helptext::ShownBytes / line.size() / 2);
     QCOMPARE(lines.first(), u"Строка длинного файла справки, ещё и ещё"_s);
-    QVERIFY2(lines.last().contains(u"показано только его начало"_s), qPrintable(lines.last()));
+    QVERIFY2(lines.last().startsWith(u"[Показано только начало файла Tavik.txt"_s), qPrintable(lines.last()));
     QVERIFY(!lines[lines.size() - 2].contains(QChar(0xFFFD)));   // no character cut in half
     QCOMPARE(HelpForm->RichEdit1->textCursor().position(), 0);
+}
+
+void TestHelp::millionsOfLinesAreCutAndSaySo()
+{
+    writeFile(QByteArray(3 * helptext::ShownLines, '\n'));   // each line costs the viewer time
+    openHelp();
+    QCOMPARE(HelpForm->RichEdit1->blockCount(), helptext::ShownLines + 1);   // and the notice
+    QVERIFY(HelpForm->RichEdit1->document()->lastBlock().text().startsWith(u"[Показано только начало"_s));
+
+    QBuffer exact;
+    exact.setData(QByteArray("a\nb\nc\n"));
+    exact.open(QIODevice::ReadOnly);
+    const helptext::Loaded three = helptext::read(exact, helptext::ShownBytes, 3);
+    QCOMPARE(three.text, u"a\nb\nc"_s);   // exactly the limit: nothing left out
+    QVERIFY(!three.cut);
 }
 
 void TestHelp::binaryContentShowsWhatItCan()
