@@ -60,6 +60,7 @@ private slots:
     void aHugeLineIsCutLikeAnyOther();
     void aClosedPipeEndsItQuietly();
     void unreadableInputSaysWhy();
+    void aFullDiskIsAnErrorNotSuccess();
 };
 
 void TestCli::jsonOfAnAcceptedCode()
@@ -247,6 +248,18 @@ void TestCli::unreadableInputSaysWhy()
     const QByteArray err = p.readAllStandardError();
     QCOMPARE(err.count('\n'), 1);
     QVERIFY2(err.startsWith("ean13: cannot read standard input: "), err.constData());
+}
+
+void TestCli::aFullDiskIsAnErrorNotSuccess()
+{
+    if (!QFile::exists(u"/dev/full"_s))
+        QSKIP("no /dev/full on this system");
+    QProcess p;
+    p.setStandardOutputFile(u"/dev/full"_s);   // every write fails with ENOSPC
+    p.start(QStringLiteral(EAN13_EXE), {u"4820000000000"_s});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 2);
+    QVERIFY(p.readAllStandardError().startsWith("ean13: cannot write standard output: "));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
