@@ -69,8 +69,9 @@ TMainForm::TMainForm(QWidget *parent)
     Edit1->setMaxLength(ean13::CodeLength);
     // The fallback font's digits are a pixel wider than the design font's; without this, 13 of them
     // do not fit the 89-pixel field and the first one scrolls out of sight.
+    constexpr int TextRoom = 89 - 2 * 4;   // the frame and the margins take 4 pixels a side
     QFont editFont = designFont();
-    if (QFontMetrics(editFont).horizontalAdvance(u"0000000000000"_s) > 80)
+    if (QFontMetrics(editFont).horizontalAdvance(u"0000000000000"_s) > TextRoom)
         editFont.setLetterSpacing(QFont::AbsoluteSpacing, -1);
     Edit1->setFont(editFont);
 
