@@ -1,0 +1,263 @@
+// Reading codes from pictures: every kind of picture from a fixed seed, the files the toolkit
+// reads, photos turned by their metadata, the images that abort zxing-cpp 1.4, and bad files.
+#include "reader.h"
+#include "scanimages.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+Q_DECLARE_METATYPE(reader::LoadError)
+
+namespace {
+
+// A standard symbol drawn by zint, in the file format asked for.
+QString zintFile(const QTemporaryDir &dir, const QString &name, const QString &data, QStringList options = {})
+{
+    const QString path = dir.filePath(name);
+    QProcess zint;
+    zint.start(u"zint"_s, QStringList{u"--barcode"_s, u"EANX"_s, u"--data"_s, data, u"--output"_s, path} + options);
+    if (!zint.waitForFinished(10000) || zint.exitCode() != 0)
+        qWarning() << "zint failed:" << zint.readAllStandardError();
+    return path;
+}
+
+quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char c : bytes) {
+        crc ^= static_cast<uchar>(c);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray pngChunk(const char *type, const QByteArray &data)
+{
+    QByteArray chunk(4, '\0');
+    qToBigEndian<quint32>(static_cast<quint32>(data.size()), chunk.data());
+    const QByteArray body = QByteArray(type) + data;
+    QByteArray crc(4, '\0');
+    qToBigEndian<quint32>(crc32(body), crc.data());
+    return chunk + body + crc;
+}
+
+// A well-formed PNG that says it is 100,000 by 100,000 pixels: 40 GB once decoded.
+QByteArray hugePng()
+{
+    QByteArray header(13, '\0');
+    qToBigEndian<quint32>(100000, header.data());
+    qToBigEndian<quint32>(100000, header.data() + 4);
+    header[8] = 8;   // 8 bits a sample, grey
+    const QByteArray row(1000, '\0');
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", qCompress(row).mid(4))
+           + pngChunk("IEND", {});
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+class TestReader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void everyKindOfPicture_data();
+    void everyKindOfPicture();
+    void fileFormats_data();
+    void fileFormats();
+    void photoTurnedByItsMetadata();
+    void imagesThatAbortZxingCpp_data();
+    void imagesThatAbortZxingCpp();
+    void badFiles_data();
+    void badFiles();
+    void nullImage();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestReader::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY2(!QStandardPaths::findExecutable(u"zint"_s).isEmpty(), "zint draws the independent symbols (Debian package zint)");
+}
+
+void TestReader::everyKindOfPicture_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QStringList>("codes");
+    for (const scanimages::Sample &s : scanimages::makeSamples(3, 2026)) {
+        const QString path = m_dir.filePath(s.name + u'.' + s.suffix);
+        QVERIFY(writeFile(path, s.file));
+        QTest::newRow(qPrintable(s.name)) << path << s.codes;
+    }
+}
+
+// Each kind holds symbols of zint and of our own drawing; "none" holds busy pictures, stripes and
+// noise without any code, where a reader must find nothing.
+void TestReader::everyKindOfPicture()
+{
+    QFETCH(QString, path);
+    QFETCH(QStringList, codes);
+    const reader::FileCodes read = reader::readFile(path);
+    QCOMPARE(read.loaded.error, reader::LoadError::None);
+    QCOMPARE(read.codes, codes);
+}
+
+void TestReader::fileFormats_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("code");
+    QTest::newRow("png") << zintFile(m_dir, u"symbol.png"_s, u"482000000000"_s) << u"4820000000000"_s;
+    QTest::newRow("gif") << zintFile(m_dir, u"symbol.gif"_s, u"400638133393"_s) << u"4006381333931"_s;
+    QTest::newRow("bmp") << zintFile(m_dir, u"symbol.bmp"_s, u"501234567890"_s) << u"5012345678900"_s;
+    QTest::newRow("png without a background") << zintFile(m_dir, u"clear.png"_s, u"978020137962"_s, {u"--nobackground"_s})
+                                              << u"9780201379624"_s;
+    // The name does not decide the format: a JPEG file named .png is read as the JPEG it is.
+    const QString jpegNamedPng = m_dir.filePath(u"jpeg.png"_s);
+    QImage(zintFile(m_dir, u"forjpeg.png"_s, u"871125300120"_s)).save(jpegNamedPng, "JPG", 90);
+    QTest::newRow("jpeg named .png") << jpegNamedPng << u"8711253001202"_s;
+    // A UPC-A symbol is the EAN-13 number with a 0 in front.
+    QTest::newRow("upc-a") << zintFile(m_dir, u"upca.png"_s, u"03600029145"_s, {u"--barcode"_s, u"UPCA"_s}) << u"0036000291452"_s;
+}
+
+void TestReader::fileFormats()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, code);
+    QCOMPARE(reader::readFile(path).codes, QStringList{code});
+}
+
+// A camera stores its pixels as the sensor saw them and says in the metadata how to turn them.
+// Two codes one above the other, stored a quarter turn round: read as a person sees the photo,
+// the upper one comes first; read as stored, they would stand side by side the other way round.
+void TestReader::photoTurnedByItsMetadata()
+{
+    const QImage upper(zintFile(m_dir, u"upper.png"_s, u"482000000000"_s));
+    const QImage lower(zintFile(m_dir, u"lower.png"_s, u"400638133393"_s));
+    QImage upright(std::max(upper.width(), lower.width()) + 40, upper.height() + lower.height() + 60, QImage::Format_RGB32);
+    upright.fill(Qt::white);
+    {
+        QPainter painter(&upright);
+        painter.drawImage(20, 20, upper);
+        painter.drawImage(20, upper.height() + 40, lower);
+    }
+    const QString path = m_dir.filePath(u"photo.jpg"_s);
+    QImageWriter writer(path);
+    writer.setQuality(95);
+    writer.setTransformation(QImageIOHandler::TransformationRotate90);   // view: turn a quarter clockwise
+    QVERIFY(writer.write(upright.transformed(QTransform().rotate(-90))));
+
+    QCOMPARE(reader::readFile(path).codes, (QStringList{u"4820000000000"_s, u"4006381333931"_s}));
+}
+
+void TestReader::imagesThatAbortZxingCpp_data()
+{
+    QTest::addColumn<QString>("path");
+    const QImage symbol(zintFile(m_dir, u"one.png"_s, u"482000000000"_s));
+
+    // The same code printed twice: ReadBarcodes compares the two readings and asserts.
+    QImage twice(2 * symbol.width() + 80, symbol.height() + 40, QImage::Format_RGB32);
+    twice.fill(Qt::white);
+    {
+        QPainter painter(&twice);
+        painter.drawImage(20, 20, symbol);
+        painter.drawImage(symbol.width() + 60, 20, symbol);
+    }
+    const QString twicePath = m_dir.filePath(u"twice.png"_s);
+    QVERIFY(twice.save(twicePath));
+    QTest::newRow("the same code twice") << twicePath;
+
+    // A large image: its downscaled copy finds the code again.
+    QImage large(1800, 1400, QImage::Format_RGB32);
+    large.fill(Qt::white);
+    QPainter(&large).drawImage(QRect(100, 200, symbol.width() * 3, symbol.height() * 3), symbol);
+    const QString largePath = m_dir.filePath(u"large.png"_s);
+    QVERIFY(large.save(largePath));
+    QTest::newRow("a large image") << largePath;
+}
+
+// zxing-cpp's own reading (through its Python binding, as its users call it) takes the process
+// down on these; ours reads them, once each.
+void TestReader::imagesThatAbortZxingCpp()
+{
+    QFETCH(QString, path);
+    QCOMPARE(reader::readFile(path).codes, QStringList{u"4820000000000"_s});
+
+    const QString python = u"/usr/bin/python3"_s;
+    if (!QFile::exists(python))
+        QSKIP("Debian's python3 with python3-zxing-cpp shows the abort");
+    QProcess zxing;
+    zxing.start(python, {u"" ZXING_DEFAULT_PY ""_s, path});
+    QVERIFY(zxing.waitForFinished(60000));
+    QCOMPARE(QString::fromUtf8(zxing.readAllStandardOutput()), path + u"\tabort\n"_s);
+}
+
+void TestReader::badFiles_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<reader::LoadError>("error");
+
+    QTest::newRow("missing") << m_dir.filePath(u"not-there.png"_s) << reader::LoadError::Missing;
+    QTest::newRow("a folder") << m_dir.path() << reader::LoadError::Missing;
+
+    const QString empty = m_dir.filePath(u"empty.png"_s);
+    QVERIFY(writeFile(empty, {}));
+    QTest::newRow("zero bytes") << empty << reader::LoadError::Empty;
+
+    const QString text = m_dir.filePath(u"text.png"_s);
+    QVERIFY(writeFile(text, "4820000000000\nnot a picture\n"));
+    QTest::newRow("a text file named .png") << text << reader::LoadError::NotAnImage;
+
+    QImage noise(400, 300, QImage::Format_Grayscale8);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.scanLine(y)[x] = static_cast<uchar>((x * 7919 + y * 104729) % 251);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    noise.save(&buffer, "PNG");
+    const QString truncated = m_dir.filePath(u"truncated.png"_s);
+    QVERIFY(writeFile(truncated, png.left(png.size() / 2)));
+    QTest::newRow("a truncated png") << truncated << reader::LoadError::Damaged;
+
+    const QString huge = m_dir.filePath(u"huge.png"_s);
+    QVERIFY(writeFile(huge, hugePng()));
+    QTest::newRow("a huge declared size") << huge << reader::LoadError::TooLarge;
+}
+
+void TestReader::badFiles()
+{
+    QFETCH(QString, path);
+    QFETCH(reader::LoadError, error);
+    const reader::FileCodes read = reader::readFile(path);
+    QCOMPARE(read.loaded.error, error);
+    QVERIFY(read.codes.isEmpty());
+    if (error == reader::LoadError::TooLarge)
+        QCOMPARE(read.loaded.size, QSize(100000, 100000));
+}
+
+void TestReader::nullImage()
+{
+    QVERIFY(reader::findCodes(QImage()).isEmpty());
+}
+
+QTEST_MAIN(TestReader)
+#include "tst_reader.moc"
