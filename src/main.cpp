@@ -1,6 +1,7 @@
 #include "main.h"
 
 #include "helper.h"
+#include "imageinput.h"
 #include "painter.h"
 #include "startup.h"
 #include "windows.h"
@@ -102,6 +103,8 @@ TMainForm::TMainForm(QWidget *parent)
     connect(Button3, &QPushButton::clicked, this, &TMainForm::Button3Click);
     connect(Button4, &QPushButton::clicked, this, &TMainForm::Button4Click);
     connect(Button5, &QPushButton::clicked, this, &TMainForm::Button5Click);
+
+    new ImageInput(this, Edit1, [this] { Edit1KeyPress(); });   // codes from pictures dropped or pasted
 }
 
 void TMainForm::setResultsColour(const QColor &colour)

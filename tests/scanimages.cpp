@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTransform>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
@@ -59,20 +60,6 @@ QImage ownSymbol(const QString &code, int module)
         painter.fillRect((11 + i) * module, 2 * module, module, (BarHeight + (isGuard ? 5 : 0)) * module, Qt::black);
     }
     return image;
-}
-
-QImage zintSymbol(const QString &zint, const QString &code, int module, const QTemporaryDir &dir)
-{
-    const bool upc = code.startsWith(u'0');
-    const QString path = dir.filePath(u"symbol.png"_s);
-    QProcess process;
-    process.start(zint, {u"--barcode"_s, upc ? u"UPCA"_s : u"EANX"_s, u"--data"_s, upc ? code.mid(1, 11) : code.left(12),
-                         u"--scale"_s, QString::number(module / 2.0), u"--quietzones"_s, u"--output"_s, path});
-    if (!process.waitForFinished(10000) || process.exitCode() != 0)
-        qFatal("zint could not draw %s: %s", qPrintable(code), process.readAllStandardError().constData());
-    QImage image(path);
-    QFile::remove(path);
-    return image.convertToFormat(QImage::Format_Grayscale8);
 }
 
 // Puts an image on a larger white canvas, at a random place within the margin.
@@ -261,16 +248,66 @@ private:
         s.codes.append(code);
         const bool own = m_ownNext;
         m_ownNext = !m_ownNext;
-        return own ? ownSymbol(code, module) : zintSymbol(m_zint, code, module, m_dir);
+        return own ? ownSymbol(code, module) : zintSymbol(code, module, m_zint);
     }
 
     Random m_random;
     QString m_zint;
-    QTemporaryDir m_dir;
     bool m_ownNext = false;
 };
 
 } // namespace
+
+QImage zintSymbol(const QString &code, int module, const QString &zint)
+{
+    const QTemporaryDir dir;
+    const bool upc = code.startsWith(u'0');
+    const QString path = dir.filePath(u"symbol.png"_s);
+    QProcess process;
+    process.start(zint, {u"--barcode"_s, upc ? u"UPCA"_s : u"EANX"_s, u"--data"_s, upc ? code.mid(1, 11) : code.left(12),
+                         u"--scale"_s, QString::number(module / 2.0), u"--quietzones"_s, u"--output"_s, path});
+    if (!process.waitForFinished(10000) || process.exitCode() != 0)
+        qFatal("zint could not draw %s: %s", qPrintable(code), process.readAllStandardError().constData());
+    QImage image(path);
+    QFile::remove(path);
+    return image.convertToFormat(QImage::Format_Grayscale8);
+}
+
+namespace {
+
+quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char c : bytes) {
+        crc ^= static_cast<uchar>(c);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray pngChunk(const char *type, const QByteArray &data)
+{
+    QByteArray length(4, '\0');
+    qToBigEndian<quint32>(static_cast<quint32>(data.size()), length.data());
+    const QByteArray body = QByteArray(type) + data;
+    QByteArray crc(4, '\0');
+    qToBigEndian<quint32>(crc32(body), crc.data());
+    return length + body + crc;
+}
+
+} // namespace
+
+QByteArray pngDeclaring(int width, int height)
+{
+    QByteArray header(13, '\0');
+    qToBigEndian<quint32>(static_cast<quint32>(width), header.data());
+    qToBigEndian<quint32>(static_cast<quint32>(height), header.data() + 4);
+    header[8] = 8;   // 8 bits a sample, grey
+    const QByteArray row(1000, '\0');
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", qCompress(row).mid(4))
+           + pngChunk("IEND", {});
+}
 
 QStringList kinds()
 {

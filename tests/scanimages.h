@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -23,8 +24,16 @@ struct Sample
 
 [[nodiscard]] QStringList kinds();
 
+// zint's standard symbol of a 13-digit code (a UPC-A symbol for one that starts with 0), `module`
+// pixels a module, with its quiet zones; grey.
+[[nodiscard]] QImage zintSymbol(const QString &code, int module = 2, const QString &zintProgram = QStringLiteral("zint"));
+
 // `perKind` samples of every kind, the same for the same seed. Symbols alternate between zint's
 // and our own drawing; without zint this stops the program.
 [[nodiscard]] std::vector<Sample> makeSamples(int perKind, unsigned seed, const QString &zintProgram = QStringLiteral("zint"));
+
+// A well-formed PNG file that declares the size given, with hardly any data: 100,000 by 100,000
+// pixels would take 40 GB once decoded.
+[[nodiscard]] QByteArray pngDeclaring(int width, int height);
 
 } // namespace scanimages
