@@ -34,12 +34,18 @@ double uniformReal(Random &random, double low, double high)
 }
 
 // A random valid code: 12 random digits and their check digit. A UPC-A code starts with 0.
+ean13::Code toCode(const QString &digits)
+{
+    return ean13::Code::fromUtf16(std::u16string_view(reinterpret_cast<const char16_t *>(digits.utf16()),
+                                                      static_cast<std::size_t>(digits.size())));
+}
+
 QString randomCode(Random &random, bool upc)
 {
     QString digits = upc ? u"0"_s : QString::number(uniform(random, 1, 9));
     while (digits.size() < 12)
         digits.append(QChar(u'0' + uniform(random, 0, 9)));
-    const auto check = ean13::expectedCheckDigit(ean13::Code::fromUtf8((digits + u'0').toStdString()));
+    const auto check = ean13::expectedCheckDigit(toCode(digits + u'0'));
     return digits + QString::number(*check);
 }
 
@@ -47,7 +53,7 @@ QString randomCode(Random &random, bool upc)
 // 84 data modules, 7 modules of quiet zone; guard bars 5 modules longer; no digits beneath.
 QImage ownSymbol(const QString &code, int module)
 {
-    const ean13::Encoding encoding = ean13::encodeModules(ean13::Code::fromUtf8(code.toStdString()));
+    const ean13::Encoding encoding = ean13::encodeModules(toCode(code));
     const std::string modules = "101" + encoding.modules.substr(0, 42) + "01010" + encoding.modules.substr(42) + "101";
     constexpr int BarHeight = 60;
     QImage image((11 + 95 + 7) * module, (BarHeight + 5 + 4) * module, QImage::Format_Grayscale8);

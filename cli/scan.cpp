@@ -1,0 +1,150 @@
+// ean13 scan (the program ean13-scan): finds the EAN-13 and UPC-A codes in images and checks each
+// one as ean13 check does, with the image it came from as the record's source.
+#include "output.h"
+#include "reader.h"
+#include "record.h"
+
+#include <QtGlobal>
+
+#include <CLI/App.hpp>
+#include <CLI/Config.hpp>
+#include <CLI/Formatter.hpp>
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using namespace ean13::cli;
+
+constexpr std::string_view Program = "ean13 scan";
+
+constexpr std::string_view Help =
+    "usage: ean13 scan [--json] IMAGE...\n"
+    "\n"
+    "Finds the EAN-13 and UPC-A barcodes in each IMAGE (PNG, JPEG, BMP, GIF and the other formats\n"
+    "the Qt toolkit reads; a photo is turned upright as its metadata says) and checks every code\n"
+    "found exactly as ean13 check does. A code seen twice in one image counts once; several codes\n"
+    "come in reading order, top to bottom and left to right. Light bars on a dark ground are not\n"
+    "read. An image that would take over 256 MB once decoded is refused.\n"
+    "\n"
+    "Output, one line per code found, fields separated by tabs:\n"
+    "  IMAGE   the image file, as given\n"
+    "  CODE    the 13 digits read (a UPC-A code with 0 in front)\n"
+    "  STATUS  ok or bad-check-digit; no-code for an image without any code (CODE then empty)\n"
+    "  CHECK   the check digit the code should have, or -\n"
+    "  TEXT    the country of origin, or that no code was found\n"
+    "\n"
+    "  --json  JSON Lines instead: source (the image) and the fields of ean13 check --json;\n"
+    "          an image without a code gives {\"source\":...,\"status\":\"no-code\",\"lines\":[...]}\n"
+    "\n"
+    "Example:\n"
+    "  ean13 scan photo.jpg shelf/*.png\n"
+    "\n"
+    "Exit status: 0 every image held a code and every code has a correct check digit; 1 some image\n"
+    "held none, or some code has a wrong check digit; 2 a usage error, or an image that is missing\n"
+    "or cannot be read (with a message naming it and why).\n"
+    "\n"
+    "  -h, --help   this text\n";
+
+constexpr std::string_view NoCodeStatus = "no-code";
+constexpr std::string_view NoCodeText = "В изображении не найден код EAN-13 или UPC-A.";
+
+std::string why(const reader::Loaded &loaded)
+{
+    switch (loaded.error) {
+    case reader::LoadError::None: break;
+    case reader::LoadError::Missing: return "no such file";
+    case reader::LoadError::Empty: return "the file is empty";
+    case reader::LoadError::NotAnImage: return "not an image, or in a format that cannot be read";
+    case reader::LoadError::TooLarge:
+        return "too large to decode (" + std::to_string(loaded.size.width()) + " x " + std::to_string(loaded.size.height())
+               + " pixels)";
+    case reader::LoadError::Damaged: return "damaged or cut short (" + loaded.detail.toStdString() + ")";
+    }
+    return {};
+}
+
+void writeNoCode(Output &out, Format format, std::string_view image)
+{
+    if (format == Format::Text) {
+        appendTextString(out, image);
+        out.put("\t\t");
+        out.put(NoCodeStatus);
+        out.put("\t-\t");
+        out.put(NoCodeText);
+        out.put('\n');
+    } else {
+        out.put("{\"source\":\"");
+        appendJsonString(out, image);
+        out.put("\",\"status\":\"");
+        out.put(NoCodeStatus);
+        out.put("\",\"lines\":[\"");
+        out.put(NoCodeText);
+        out.put("\"]}\n");
+    }
+}
+
+int usageError(const std::string &what)
+{
+    std::fprintf(stderr, "%s: %s (see ean13 scan --help)\n", Program.data(), what.c_str());
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // The image decoders' own complaints ("libpng error: ...") are not ours to pass on: each bad
+    // image gets one message, from here.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    bool json = false;
+    std::vector<std::string> images;
+    CLI::App app("", std::string(Program));
+    app.set_help_flag("-h,--help");
+    app.add_flag("--json", json);
+    app.add_option("IMAGE", images);
+    StandardOutput stdoutSink;
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp &) {
+        return stdoutSink.write(Help) ? 0 : stdoutSink.failure(Program);
+    } catch (const CLI::ParseError &e) {
+        return usageError(e.what());
+    }
+    if (images.empty())
+        return usageError("name at least one IMAGE");
+
+    const Format format = json ? Format::Json : Format::Text;
+    Output out([&stdoutSink](std::string_view bytes) { return stdoutSink.write(bytes); });
+    int status = 0;
+    for (const std::string &image : images) {
+        const reader::FileCodes read = reader::readFile(QString::fromLocal8Bit(image.data(), static_cast<qsizetype>(image.size())));
+        if (read.loaded.error != reader::LoadError::None) {
+            out.flush();   // what came before the message stays before it
+            std::fprintf(stderr, "%s: %s: %s\n", Program.data(), image.c_str(), why(read.loaded).c_str());
+            status = 2;
+            continue;
+        }
+        if (read.codes.isEmpty()) {
+            writeNoCode(out, format, image);
+            status = std::max(status, 1);
+        }
+        const Origin origin{image, 0};
+        for (const QString &code : read.codes) {
+            const std::string digits = code.toStdString();
+            const Checked checked = check(digits, Rules{});
+            if (format == Format::Text)
+                writeTextRecord(out, checked, &origin);
+            else
+                writeJsonRecord(out, checked, digits, &origin);
+            if (checked.status != ean13::Status::Ok)
+                status = std::max(status, 1);
+        }
+        if (!out.flush())
+            return stdoutSink.failure(Program);
+    }
+    return status;
+}
