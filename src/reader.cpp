@@ -25,8 +25,57 @@ namespace {
 struct Sighting
 {
     QString digits;
-    QRectF area;   // bounds of the bars
+    QPolygonF bars;    // the four corners of the bars
+    QPolygonF reach;   // all that the scan lines crossed, a little grown
+    int weight;        // how many scan lines read it
 };
+
+// The smallest convex polygon around the points (Andrew's monotone chain).
+QPolygonF convexHull(QPolygonF points)
+{
+    std::sort(points.begin(), points.end(), [](const QPointF &a, const QPointF &b) { return a.x() < b.x() || (a.x() == b.x() && a.y() < b.y()); });
+    if (points.size() < 3)
+        return points;
+    auto turn = [](const QPointF &o, const QPointF &a, const QPointF &b) {
+        return (a.x() - o.x()) * (b.y() - o.y()) - (a.y() - o.y()) * (b.x() - o.x());
+    };
+    QPolygonF hull(2 * points.size());
+    qsizetype k = 0;
+    for (qsizetype i = 0; i < points.size(); ++i) {
+        while (k >= 2 && turn(hull[k - 2], hull[k - 1], points[i]) <= 0)
+            --k;
+        hull[k++] = points[i];
+    }
+    for (qsizetype i = points.size() - 1, lower = k + 1; i > 0; --i) {
+        while (k >= lower && turn(hull[k - 2], hull[k - 1], points[i - 1]) <= 0)
+            --k;
+        hull[k++] = points[i - 1];
+    }
+    hull.resize(k - 1);
+    return hull;
+}
+
+// Grown by a tenth about its middle: more than the gap between a symbol and a misreading of its
+// end, less than the quiet zones between two symbols.
+QPolygonF grown(const QPolygonF &polygon)
+{
+    const QPointF middle = polygon.boundingRect().center();
+    QPolygonF out;
+    for (const QPointF &p : polygon)
+        out.append(middle + (p - middle) * 1.1);
+    return out;
+}
+
+double area(const QPolygonF &polygon)
+{
+    double twice = 0;
+    for (qsizetype i = 0; i < polygon.size(); ++i) {
+        const QPointF &p = polygon[i];
+        const QPointF &q = polygon[(i + 1) % polygon.size()];
+        twice += p.x() * q.y() - q.x() * p.y();
+    }
+    return std::abs(twice) / 2;
+}
 
 // Pixels along a line from a to b, n of them; outside the image counts as paper.
 std::vector<int> samplesAlong(const QImage &grey, QPointF a, QPointF b, int n)
@@ -65,35 +114,54 @@ class Sightings
 public:
     explicit Sightings(const QImage &grey) : m_grey(grey) {}
 
-    // The same code seen again (by another engine, another pass, or printed twice) counts once.
-    // `outline` runs along the scan lines that read it, in the original image's coordinates.
-    void add(QString digits, const QPolygonF &outline)
+    // `outline` runs along the scan lines that read the code, in the original image's
+    // coordinates. Gives the bars' corners, to paint over before the next read.
+    QPolygonF add(QString digits, const QPolygonF &outline, int weight)
     {
         if (digits.size() == 12)
             digits.prepend(u'0');   // a UPC-A number is the EAN-13 number with a 0 in front
-        if (digits.size() != 13 || outline.isEmpty()
-            || std::any_of(m_seen.begin(), m_seen.end(), [&](const Sighting &s) { return s.digits == digits; }))
-            return;
-        m_seen.push_back({digits, barsArea(outline)});
+        if (digits.size() != 13 || outline.isEmpty())
+            return {};
+        // The same code seen again (another engine, another pass, printed twice) counts once.
+        const auto same = std::find_if(m_seen.begin(), m_seen.end(), [&](const Sighting &s) { return s.digits == digits; });
+        if (same != m_seen.end())
+            return same->bars;
+        const QPolygonF bars = barsOf(outline);
+        const QPolygonF reach = grown(convexHull(outline + bars));
+        for (Sighting &seen : m_seen) {
+            // Two codes on one symbol: one is a misreading (zbar reads a piece of a steep symbol now
+            // and then), most likely the one that fewer scan lines agree on.
+            if (area(seen.reach.intersected(reach)) > 1) {
+                if (weight > seen.weight)
+                    seen = {digits, bars, reach, weight};
+                return bars;
+            }
+        }
+        m_seen.push_back({digits, bars, reach, weight});
+        return bars;
     }
     [[nodiscard]] bool empty() const { return m_seen.empty(); }
+    [[nodiscard]] const std::vector<Sighting> &all() const { return m_seen; }
 
     // Top to bottom; codes whose middles lie within the height of the row's first code share
     // its row and go left to right.
     [[nodiscard]] QStringList inReadingOrder() const
     {
-        std::vector<Sighting> byHeight = m_seen;
-        std::stable_sort(byHeight.begin(), byHeight.end(),
-                         [](const Sighting &a, const Sighting &b) { return a.area.center().y() < b.area.center().y(); });
+        std::vector<QRectF> areas;
+        std::vector<std::size_t> order;
+        for (const Sighting &seen : m_seen) {
+            order.push_back(areas.size());
+            areas.push_back(seen.bars.boundingRect());
+        }
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return areas[a].center().y() < areas[b].center().y(); });
         QStringList ordered;
-        for (auto rowStart = byHeight.begin(); rowStart != byHeight.end();) {
+        for (auto rowStart = order.begin(); rowStart != order.end();) {
             auto rowEnd = std::next(rowStart);
-            while (rowEnd != byHeight.end() && rowEnd->area.center().y() <= rowStart->area.bottom())
+            while (rowEnd != order.end() && areas[*rowEnd].center().y() <= areas[*rowStart].bottom())
                 ++rowEnd;
-            std::stable_sort(rowStart, rowEnd,
-                             [](const Sighting &a, const Sighting &b) { return a.area.center().x() < b.area.center().x(); });
+            std::stable_sort(rowStart, rowEnd, [&](std::size_t a, std::size_t b) { return areas[a].center().x() < areas[b].center().x(); });
             for (auto it = rowStart; it != rowEnd; ++it)
-                ordered.append(it->digits);
+                ordered.append(m_seen[*it].digits);
             rowStart = rowEnd;
         }
         return ordered;
@@ -102,7 +170,7 @@ public:
 private:
     // The engines say where their scan lines crossed the code, which may be anywhere along its
     // bars; the bars' own extent is what tells codes in one row from codes in two.
-    QRectF barsArea(const QPolygonF &outline) const
+    QPolygonF barsOf(const QPolygonF &outline) const
     {
         // The two points farthest apart are the code's two ends on some scan line.
         QPointF a = outline.front(), b = outline.front();
@@ -115,11 +183,11 @@ private:
                     b = q;
                 }
         if (longest < 1)
-            return QRectF(a, QSizeF(1, 1));
+            return QPolygonF(QRectF(a, QSizeF(1, 1)));
         const QPointF across = QPointF(a.y() - b.y(), b.x() - a.x()) / longest;
         const double up = barsReach(m_grey, a, b, across, longest);
         const double down = barsReach(m_grey, a, b, -across, longest);
-        return QPolygonF({a + across * up, b + across * up, b - across * down, a - across * down}).boundingRect();
+        return QPolygonF({a + across * up, b + across * up, b - across * down, a - across * down});
     }
 
     const QImage &m_grey;
@@ -151,25 +219,29 @@ QPolygonF outlineOf(const ZXing::Position &p)
                       QPointF(p.bottomRight().x, p.bottomRight().y), QPointF(p.bottomLeft().x, p.bottomLeft().y)});
 }
 
-// Paints over a code that has been read, quiet zones and the full height of its bars included,
-// so that the next read finds the next code. The outline runs along the scan lines that read it.
-void paintOver(QImage &grey, const QPolygonF &outline)
+// Paints over a code that has been read, so that the next read finds the next code: its bars
+// as measured, with their quiet zones, and at least as far across as symbols are high.
+void paintOver(QImage &grey, const QPolygonF &bars)
 {
-    const QPointF left = (outline[0] + outline[3]) / 2;
-    const QPointF right = (outline[1] + outline[2]) / 2;
+    if (bars.size() != 4)
+        return;
+    const QPointF left = (bars[0] + bars[3]) / 2, right = (bars[1] + bars[2]) / 2;
     const QPointF along = right - left;
     const double length = std::hypot(along.x(), along.y());
     if (length < 1)
         return;
     const QPointF unit = along / length;
     const QPointF across(-unit.y(), unit.x());
-    const double spread = std::hypot(outline[3].x() - outline[0].x(), outline[3].y() - outline[0].y()) / 2;
     const QPointF quiet = unit * (length * 0.15);
-    const QPointF height = across * (spread + length * 0.45);
+    const QPointF high = across * (length * 0.45);
+    const QPointF middle = (left + right) / 2;
     QPainter painter(&grey);
     painter.setPen(Qt::NoPen);
     painter.setBrush(Qt::white);
-    painter.drawPolygon(QPolygonF({left - quiet - height, right + quiet - height, right + quiet + height, left - quiet + height}));
+    painter.drawPolygon(QPolygonF({bars[0] - quiet + across * 2, bars[1] + quiet + across * 2, bars[2] + quiet - across * 2,
+                                   bars[3] - quiet - across * 2}));
+    painter.drawPolygon(QPolygonF({middle - along / 2 - quiet - high, middle + along / 2 + quiet - high,
+                                   middle + along / 2 + quiet + high, middle - along / 2 - quiet + high}));
 }
 
 // zxing-cpp 1.4 as Debian ships it is built with its assertions on, and ReadBarcodes compares the
@@ -179,25 +251,30 @@ void paintOver(QImage &grey, const QPolygonF &outline)
 // the same code printed twice) abort the whole process. ReadBarcode with maxNumberOfSymbols left
 // other than 1 takes none of that path: it asks the one-dimensional reader for a single symbol, and
 // inside that reader the comparison's left-hand side is always the fresh one-line result. So only
-// that call is used, and further codes are found by painting over each one read.
-void readWithZxing(const View &view, ZXing::Binarizer binarizer, Sightings &out)
+// that call is used, and further codes are found by painting over each one read (and over those
+// read before, by either engine).
+void readWithZxing(const View &view, ZXing::Binarizer binarizer, bool harder, Sightings &out)
 {
     constexpr int MostCodes = 16;
     const auto hints = ZXing::DecodeHints()
                            .setFormats(ZXing::BarcodeFormat::EAN13 | ZXing::BarcodeFormat::UPCA)
                            .setBinarizer(binarizer)
-                           .setTryHarder(true)
+                           .setTryHarder(harder)
                            .setTryRotate(true);
     QImage work = view.grey;
+    const QTransform toView = view.toOriginal.inverted();
+    for (const Sighting &seen : out.all())
+        paintOver(work, toView.map(seen.bars));
+    QString last;
     for (int i = 0; i < MostCodes; ++i) {
         const ZXing::ImageView image(work.constBits(), work.width(), work.height(), ZXing::ImageFormat::Lum,
                                      static_cast<int>(work.bytesPerLine()));
         const ZXing::Result result = ZXing::ReadBarcode(image, hints);
-        if (!result.isValid())
+        const QString digits = QString::fromStdString(result.text());
+        if (!result.isValid() || digits == last)   // painted over, and still there: no further
             return;
-        const QPolygonF outline = outlineOf(result.position());
-        out.add(QString::fromStdString(result.text()), view.toOriginal.map(outline));
-        paintOver(work, outline);
+        last = digits;
+        paintOver(work, toView.map(out.add(digits, view.toOriginal.map(outlineOf(result.position())), result.lineCount())));
     }
 }
 
@@ -227,14 +304,15 @@ void readWithZbar(const View &view, Sightings &out)
         QPolygonF outline;
         for (unsigned i = 0, n = zbar::zbar_symbol_get_loc_size(symbol); i < n; ++i)
             outline.append(QPointF(zbar::zbar_symbol_get_loc_x(symbol, i), zbar::zbar_symbol_get_loc_y(symbol, i)));
-        out.add(QString::fromLatin1(zbar::zbar_symbol_get_data(symbol)), view.toOriginal.map(outline));
+        out.add(QString::fromLatin1(zbar::zbar_symbol_get_data(symbol)), view.toOriginal.map(outline),
+                zbar::zbar_symbol_get_quality(symbol));
     }
 }
 
 void readWithBoth(const View &view, Sightings &out)
 {
-    readWithZxing(view, ZXing::Binarizer::LocalAverage, out);
     readWithZbar(view, out);
+    readWithZxing(view, ZXing::Binarizer::LocalAverage, false, out);
 }
 
 View scaled(const QImage &grey, double factor)
@@ -246,12 +324,10 @@ View scaled(const QImage &grey, double factor)
 
 View turned(const QImage &grey, double degrees)
 {
-    const QTransform turn = QTransform().rotate(degrees);
-    QImage copy = grey.transformed(turn, Qt::SmoothTransformation);
-    // The corners that the turn brings in are black; paper is white.
-    QImage paper(copy.size(), QImage::Format_Grayscale8);
+    const QTransform placed = QImage::trueMatrix(QTransform().rotate(degrees), grey.width(), grey.height());
+    // Drawn on paper: the corners that the turn brings in are white, not black.
+    QImage paper(placed.mapRect(QRectF(grey.rect())).toAlignedRect().size(), QImage::Format_Grayscale8);
     paper.fill(255);
-    const QTransform placed = QImage::trueMatrix(turn, grey.width(), grey.height());
     QPainter painter(&paper);
     painter.setTransform(placed);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -287,16 +363,19 @@ QStringList findCodes(const QImage &image)
         return {};
     const View original{toGrey(image), QTransform()};
     Sightings seen(original.grey);
-    readWithBoth(original, seen);
+    // zbar sees every code in one pass; zxing-cpp, looking only where zbar saw nothing, adds what
+    // zbar misses (a pixel a module, perspective).
+    readWithZbar(original, seen);
+    readWithZxing(original, ZXing::Binarizer::LocalAverage, false, seen);
     // What helps real photos, tried in turn until something is read.
     if (seen.empty())
-        readWithZxing(original, ZXing::Binarizer::GlobalHistogram, seen);
+        readWithZxing(original, ZXing::Binarizer::GlobalHistogram, true, seen);   // every row, not the middle half
     if (seen.empty() && std::min(image.width(), image.height()) >= 200)
-        readWithBoth(scaled(original.grey, 0.5), seen);
+        readWithBoth(scaled(original.grey, 0.5), seen);   // noise averages out
     if (seen.empty())
-        readWithBoth(sharpened(original.grey), seen);
+        readWithBoth(sharpened(original.grey), seen);   // out of focus
     if (seen.empty())
-        readWithBoth(turned(original.grey, 45), seen);
+        readWithBoth(turned(original.grey, 45), seen);    // a steep symbol crosses few rows and few columns whole
     return seen.inReadingOrder();
 }
 
