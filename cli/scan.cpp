@@ -10,8 +10,12 @@
 #include <CLI/Config.hpp>
 #include <CLI/Formatter.hpp>
 
+#include <algorithm>
 #include <cstdio>
+#include <deque>
+#include <future>
 #include <string>
+#include <thread>
 #include <string_view>
 #include <vector>
 
@@ -120,8 +124,22 @@ int main(int argc, char **argv)
     const Format format = json ? Format::Json : Format::Text;
     Output out([&stdoutSink](std::string_view bytes) { return stdoutSink.write(bytes); });
     int status = 0;
+    // Images are read on as many threads as there are cores (at most four, since each holds a
+    // decoded image), and written in the order given.
+    const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+    std::deque<std::future<reader::FileCodes>> reading;
+    std::size_t next = 0;
+    auto startReading = [&] {
+        while (next < images.size() && reading.size() < threads) {
+            const QString path = QString::fromLocal8Bit(images[next].data(), static_cast<qsizetype>(images[next].size()));
+            reading.push_back(std::async(std::launch::async, [path] { return reader::readFile(path); }));
+            ++next;
+        }
+    };
     for (const std::string &image : images) {
-        const reader::FileCodes read = reader::readFile(QString::fromLocal8Bit(image.data(), static_cast<qsizetype>(image.size())));
+        startReading();
+        const reader::FileCodes read = reading.front().get();
+        reading.pop_front();
         if (read.loaded.error != reader::LoadError::None) {
             out.flush();   // what came before the message stays before it
             std::fprintf(stderr, "%s: %s: %s\n", Program.data(), image.c_str(), why(read.loaded).c_str());

@@ -404,8 +404,10 @@ Loaded loadImage(const QString &path)
         loaded.error = LoadError::TooLarge;
         return loaded;
     }
-    // The toolkit's own limit holds too, for formats that declare no size before decoding.
-    QImageReader::setAllocationLimit(static_cast<int>(MaxImageBytes >> 20));
+    // The toolkit's own limit holds too, for formats that declare no size before decoding. It is
+    // one for the whole program: set once, even with images read on several threads.
+    static const bool limited = (QImageReader::setAllocationLimit(static_cast<int>(MaxImageBytes >> 20)), true);
+    Q_UNUSED(limited);
     if (!imageReader.read(&loaded.image)) {
         loaded.image = QImage();
         loaded.error = LoadError::Damaged;
