@@ -315,15 +315,17 @@ void readWithBoth(const View &view, Sightings &out)
     readWithZxing(view, ZXing::Binarizer::LocalAverage, false, out);
 }
 
-View scaled(const QImage &grey, double factor)
+View scaled(const View &from, double factor)
 {
+    const QImage &grey = from.grey;
     const QImage copy = grey.scaled(qRound(grey.width() * factor), qRound(grey.height() * factor), Qt::IgnoreAspectRatio,
                                     Qt::SmoothTransformation);
-    return {copy, QTransform::fromScale(double(grey.width()) / copy.width(), double(grey.height()) / copy.height())};
+    return {copy, QTransform::fromScale(double(grey.width()) / copy.width(), double(grey.height()) / copy.height()) * from.toOriginal};
 }
 
-View turned(const QImage &grey, double degrees)
+View turned(const View &from, double degrees)
 {
+    const QImage &grey = from.grey;
     const QTransform placed = QImage::trueMatrix(QTransform().rotate(degrees), grey.width(), grey.height());
     // Drawn on paper: the corners that the turn brings in are white, not black.
     QImage paper(placed.mapRect(QRectF(grey.rect())).toAlignedRect().size(), QImage::Format_Grayscale8);
@@ -333,12 +335,13 @@ View turned(const QImage &grey, double degrees)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(0, 0, grey);
     painter.end();
-    return {paper, placed.inverted()};
+    return {paper, placed.inverted() * from.toOriginal};
 }
 
 // An unsharp mask: out of focus, thin bars fade to grey and the binarizers lose them.
-View sharpened(const QImage &grey)
+View sharpened(const View &from)
 {
+    const QImage &grey = from.grey;
     QImage copy(grey.size(), QImage::Format_Grayscale8);
     const int w = grey.width(), h = grey.height();
     for (int y = 0; y < h; ++y) {
@@ -352,7 +355,7 @@ View sharpened(const QImage &grey)
             out[x] = static_cast<uchar>(std::clamp(row[x] + 2 * (9 * row[x] - sum) / 9, 0, 255));
         }
     }
-    return {copy, QTransform()};
+    return {copy, from.toOriginal};
 }
 
 } // namespace
@@ -370,12 +373,19 @@ QStringList findCodes(const QImage &image)
     // What helps real photos, tried in turn until something is read.
     if (seen.empty())
         readWithZxing(original, ZXing::Binarizer::GlobalHistogram, true, seen);   // every row, not the middle half
-    if (seen.empty() && std::min(image.width(), image.height()) >= 200)
-        readWithBoth(scaled(original.grey, 0.5), seen);   // noise averages out
-    if (seen.empty())
-        readWithBoth(sharpened(original.grey), seen);   // out of focus
-    if (seen.empty())
-        readWithBoth(turned(original.grey, 45), seen);    // a steep symbol crosses few rows and few columns whole
+    if (seen.empty()) {
+        const bool small = std::min(image.width(), image.height()) < 200;
+        const View half = small ? original : scaled(original, 0.5);
+        if (!small)
+            readWithBoth(half, seen);   // noise averages out
+        // A photo of over four million pixels is looked at in half size from here on: its symbols
+        // are large enough, and the full size would take seconds.
+        const View &base = qint64(image.width()) * image.height() > 4'000'000 ? half : original;
+        if (seen.empty())
+            readWithBoth(sharpened(base), seen);   // out of focus
+        if (seen.empty())
+            readWithBoth(turned(base, 45), seen);   // a steep symbol crosses few rows and few columns whole
+    }
     return seen.inReadingOrder();
 }
 
