@@ -12,9 +12,7 @@ for tool in desktop-file-validate appstreamcli man; do
 done
 
 work=$(mktemp -d)
-app=
-cleanup() { [ -z "$app" ] || kill "$app" 2>/dev/null; rm -rf "$work"; }
-trap cleanup EXIT
+trap 'rm -rf "$work"' EXIT
 cmake --install "$build" --prefix "$work/usr" >/dev/null
 
 id=example.barcode_analyser.BarcodeAnalyser
@@ -67,42 +65,26 @@ out=$(QT_QPA_PLATFORM=offscreen "$program" --no-such-option 2>&1) && fail "an un
 # The help from anywhere, once the installation has moved: the real program on a real X server.
 if ! command -v Xvfb >/dev/null || ! command -v xdotool >/dev/null; then
     echo "Xvfb or xdotool is missing: the help lookup of the real program was not checked"
-    [ $fails -eq 0 ] && { echo "all passed"; exit 0; } || exit 1
+    [ $fails -eq 0 ] || exit 1
+    echo "all passed"
+    exit 0
 fi
 source "$(dirname "$0")/xvfb.sh"
+source "$(dirname "$0")/click_help.sh"
+trap 'stop_xvfb; rm -rf "$work"' EXIT
 for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
 unset QT_QPA_PLATFORM
 mv "$work/usr" "$work/moved"
 program=$work/moved/bin/barcode-analyser
 
-# Starts the program in DIR, clicks its help button, and says what came up: "help" (the help
-# window), "box" (a message box) or "nothing". The main window's icon property goes to icon.txt.
-click_help() {
-    (cd "$1" && exec "$program") &
-    app=$!
-    local main
-    main=$(xdotool search --sync --onlyvisible --name '^Анализатор штрих-кодов\.$' | head -n 1)
-    xprop -id "$main" _NET_WM_ICON >"$work/icon.txt" 2>&1 || true
-    xdotool windowfocus --sync "$main"
-    xdotool mousemove --window "$main" 133 164 click 1
-    local seen=nothing
-    for _ in $(seq 50); do
-        if xdotool search --onlyvisible --name '^Помощь$' >/dev/null 2>&1; then seen=help; break; fi
-        if xdotool search --onlyvisible --name '^Анализатор штрих-кодов$' >/dev/null 2>&1; then seen=box; break; fi
-        sleep 0.1
-    done
-    kill "$app" 2>/dev/null; wait "$app" 2>/dev/null || true
-    app=
-    echo $seen
-}
-
 mkdir "$work/empty" "$work/own"
 echo "Своя справка" >"$work/own/Tavik.txt"
-[ "$(click_help "$work/empty")" = help ] || fail "the installed help was not found from an empty directory"
+[ "$(click_help "$program" "$work/empty" "$work/icon.txt")" = help ] ||
+    fail "the installed help was not found from an empty directory"
 grep -q 'Icon (32 x 32)' "$work/icon.txt" || fail "the main window carries no icon: $(head -c 200 "$work/icon.txt")"
 mv "$work/moved/share/barcode-analyser/Tavik.txt" "$work/aside.txt"
-[ "$(click_help "$work/own")" = help ] || fail "the working directory's help was not shown"
-[ "$(click_help "$work/empty")" = box ] || fail "no help anywhere, and no message said so"
+[ "$(click_help "$program" "$work/own")" = help ] || fail "the working directory's help was not shown"
+[ "$(click_help "$program" "$work/empty")" = box ] || fail "no help anywhere, and no message said so"
 
 [ $fails -eq 0 ] || exit 1
 echo "all passed"
