@@ -31,5 +31,7 @@ version_option=(--version-string="$version")
 "$program" --version >/dev/null 2>&1 && version_option=()
 help2man --locale=C.UTF-8 --no-info --section=1 --name="$what" --include="$work/page.h2m" "${version_option[@]}" \
          --output="$work/page.1" "$program"
+# Typography that a terminal in the C locale cannot show, spelled as roff spells it for every terminal.
+sed -i -e 's/…/.../g' -e 's/—/\\(em/g' -e 's/–/\\(en/g' -e 's/[“”]/\\(dq/g' "$work/page.1"
 gzip -9n <"$work/page.1" >"$out.tmp"
 mv "$out.tmp" "$out"
