@@ -47,6 +47,31 @@ bool allDigits(std::string_view s)
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// Reads the input to its end, or until the output or the reader fails; says why, if it failed.
+template <class Reader>
+std::string readAll(Reader &reader, InputFile &file, const std::string &name, Output &out, std::vector<char> &buffer)
+{
+    for (;;) {
+        const long long n = file.read(buffer.data(), buffer.size());
+        if (n < 0) {
+            const int error = errno;
+            reader.finish();   // what was read is reported
+            return "cannot read " + name + ": " + std::strerror(error);
+        }
+        if (n == 0)
+            break;
+        reader.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+        if (out.failed() || reader.stopped())
+            return {};
+        // Input that comes slowly (a terminal, tail -f) is answered as it comes; a file or a
+        // busy pipe fills the buffer and keeps its output for one large write.
+        if (static_cast<std::size_t>(n) < buffer.size())
+            out.flush();
+    }
+    reader.finish();
+    return {};
+}
+
 } // namespace
 
 int runCheck(const CheckOptions &options)
@@ -95,8 +120,7 @@ int runCheck(const CheckOptions &options)
             out.flush();
             return fail("cannot open " + name + ": " + std::strerror(error));
         }
-        const std::string source = name;
-        records.setSource(source);
+        records.setSource(name);
         std::string headerError;
         Columns these = columns;
         if (options.header) {
@@ -105,40 +129,35 @@ int runCheck(const CheckOptions &options)
                     return 0;   // no column asked for: the whole line, after the header
                 if (allDigits(options.column))
                     return columns.column;
-                const auto at = std::find(names.begin(), names.end(), std::string_view(options.column));
-                if (at != names.end())
-                    return static_cast<int>(at - names.begin()) + 1;
+                for (std::size_t i = 0; i < names.size(); ++i) {
+                    std::string_view n = names[i];
+                    if (i == 0 && n.substr(0, 3) == "\xEF\xBB\xBF")
+                        n.remove_prefix(3);   // the byte-order mark that spreadsheets put first
+                    if (n == options.column)
+                        return static_cast<int>(i) + 1;
+                }
                 headerError = names.empty() ? name + ": the first line is too long to be a header"
                                             : name + " has no column named '" + options.column + "' in its first line";
                 return -1;
             };
         }
-        LineReader reader(records, these);
-        for (;;) {
-            const long long n = file->read(buffer.data(), buffer.size());
-            if (n < 0) {
-                const int readError = errno;
-                reader.finish();
-                out.flush();
-                return fail("cannot read " + (name == "-" ? std::string("standard input") : name) + ": "
-                            + std::strerror(readError));
-            }
-            if (n == 0)
-                break;
-            reader.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
-            if (out.failed() || reader.stopped())
-                break;
-            // Input that comes slowly (a terminal, tail -f) is answered as it comes; a file or a
-            // busy pipe fills the buffer and keeps its output for one large write.
-            if (static_cast<std::size_t>(n) < buffer.size())
-                out.flush();
+        const std::string shownName = name == "-" ? std::string("standard input") : name;
+        std::string readError;
+        if (options.csv) {
+            CsvReader reader(records, these);
+            readError = readAll(reader, *file, shownName, out, buffer);
+            if (readError.empty() && !reader.error().empty())
+                readError = shownName + ": " + reader.error();
+        } else {
+            LineReader reader(records, these);
+            readError = readAll(reader, *file, shownName, out, buffer);
         }
-        if (!headerError.empty()) {
+        if (!headerError.empty())
+            readError = headerError + " (see ean13 --help)";
+        if (!readError.empty()) {
             out.flush();
-            return fail(headerError + " (see ean13 --help)");
+            return fail(readError);
         }
-        if (!out.failed())
-            reader.finish();
     }
     out.flush();
     if (out.failed())

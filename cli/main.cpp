@@ -115,7 +115,7 @@ int main(int argc, char **argv)
     app.set_help_flag("-h,--help");
     app.set_version_flag("--version", "ean13 (Barcode Analyser) " EAN13_VERSION);
     app.add_flag("--json", json);
-    app.add_option("-i,--input", o.inputs)->type_name("FILE");
+    app.add_option("-i,--input", o.inputs)->type_name("FILE")->allow_extra_args(false);   // one FILE each
     app.add_option("--column", o.column);
     app.add_option("--delimiter", delimiter);
     app.add_flag("--csv", o.csv);
