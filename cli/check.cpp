@@ -110,7 +110,7 @@ int runCheck(const CheckOptions &options)
             break;
     }
 
-    std::vector<char> buffer(1 << 16);
+    std::vector<char> buffer(inputs.empty() ? 0 : 1 << 16);
     for (const std::string &name : inputs) {
         if (out.failed())
             break;

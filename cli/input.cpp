@@ -2,6 +2,7 @@
 
 #include <csv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -252,7 +253,8 @@ void *boundedRealloc(void *p, std::size_t size)
 
 bool isPlainLine(std::string_view line)
 {
-    return line.find_first_of("\"\r") == std::string_view::npos;
+    // Not find_first_of, which calls memchr for every byte of the line.
+    return std::none_of(line.begin(), line.end(), [](char c) { return c == '"' || c == '\r'; });
 }
 
 } // namespace
