@@ -121,10 +121,15 @@ int runCheck(const CheckOptions &options)
             return fail("cannot open " + name + ": " + std::strerror(error));
         }
         records.setSource(name);
+        const std::string shownName = name == "-" ? std::string("standard input") : name;
         std::string headerError;
         Columns these = columns;
         if (options.header) {
             these.header = [&](const std::vector<std::string_view> &names) {
+                if (names.empty()) {
+                    headerError = shownName + ": the first line is too long to be a header";
+                    return -1;
+                }
                 if (options.column.empty())
                     return 0;   // no column asked for: the whole line, after the header
                 if (allDigits(options.column))
@@ -136,12 +141,10 @@ int runCheck(const CheckOptions &options)
                     if (n == options.column)
                         return static_cast<int>(i) + 1;
                 }
-                headerError = names.empty() ? name + ": the first line is too long to be a header"
-                                            : name + " has no column named '" + options.column + "' in its first line";
+                headerError = shownName + " has no column named '" + options.column + "' in its first line";
                 return -1;
             };
         }
-        const std::string shownName = name == "-" ? std::string("standard input") : name;
         std::string readError;
         if (options.csv) {
             CsvReader reader(records, these);

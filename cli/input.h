@@ -52,9 +52,9 @@ struct Columns
 {
     int column = 0;          // counted from 1; 0: the whole line
     char delimiter = '\t';
-    // With a header, the first record names the columns and is no entry: given its fields (none
-    // for a line too long to be a header), this says which column is the entry (0: the whole
-    // line), or -1 to read no further.
+    // With a header, the first record names the columns and is no entry: given its fields, this
+    // says which column is the entry (0: the whole line), or -1 to read no further. It is given
+    // no fields for a first line too long to be a header, and must say -1 then.
     std::function<int(const std::vector<std::string_view> &names)> header;
 };
 

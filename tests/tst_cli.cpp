@@ -443,6 +443,9 @@ void TestCli::entriesAndInputs_data()
                                              << QByteArray("'EAN'");
     QTest::newRow("a name needs --header") << QStringList{u"--column"_s, u"EAN"_s} << QByteArray("4820000000000\n")
                                            << none << none << 2 << QByteArray("--header");
+    QTest::newRow("a first line too long to be a header")
+        << QStringList{u"--header"_s, u"--column"_s, u"1"_s} << QByteArray(2 << 20, 'x') + "\n4820000000000\n" << none
+        << none << 2 << QByteArray("too long to be a header");
     QTest::newRow("a CSV field left open") << QStringList{u"--csv"_s} << QByteArray("4820000000000\n\"48200\n")
                                            << none << UkraineOk << 2 << QByteArray("line 2");
     // Inputs
