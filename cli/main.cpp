@@ -26,7 +26,7 @@ constexpr std::string_view Subcommands =
     "\n"
     "Subcommands:\n"
     "  check   checks article numbers (the default: the word may be left out)\n"
-    "  render  draws the standard barcode symbol of a code as an image file\n"
+    "  render  draws the standard barcode symbol of a code into a file\n"
     "  scan    finds barcodes in images and checks each code found\n"
     "\n";
 
@@ -44,7 +44,8 @@ constexpr std::string_view CheckHelp =
     "                      as missing-column\n"
     "  --delimiter C       the character between fields: tab by default, comma with --csv\n"
     "  --csv               read CSV files (RFC 4180): quoted fields may hold the delimiter,\n"
-    "                      doubled quotes and line breaks\n"
+    "                      doubled quotes and line breaks; the entry is the first field\n"
+    "                      unless --column says which\n"
     "  --header            the first line (record) of each input names the columns and is\n"
     "                      not checked\n"
     "\n"

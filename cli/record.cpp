@@ -29,7 +29,9 @@ Checked byTheWindowsRules(const Code &cut)
     if (a.accepted()) {
         c.expectedCheckDigit = a.expectedCheckDigit;
         c.country = a.country;
-        c.issuer = issuer(toUtf8(a.entry.code));
+        char digits[CodeLength];
+        std::copy(a.entry.code.begin(), a.entry.code.end(), digits);   // all ASCII digits here
+        c.issuer = issuer(std::string_view(digits, CodeLength));
     }
     return c;
 }
