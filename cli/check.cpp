@@ -81,6 +81,13 @@ int runCheck(const CheckOptions &options)
             return fail("'" + code + "' is a file, not a code; to check the entries it holds, say -i '" + code
                         + "' (see ean13 --help)");
     }
+    for (const std::string &code : options.codes) {
+        // No code holds a slash: this was meant as a file. It is checked as the code it was
+        // given as, but not without a word.
+        if (code.find_first_of("/\\") != std::string::npos)
+            std::fprintf(stderr, "ean13: '%s' is checked as a code: there is no such file (to read a file, say -i FILE)\n",
+                         code.c_str());
+    }
     Columns columns;
     columns.delimiter = options.delimiter;
     if (!options.column.empty()) {

@@ -461,6 +461,9 @@ void TestCli::entriesAndInputs_data()
         << QByteArray("4820000000000\n") << "a.txt:1\t" + UkraineOk << 2 << QByteArray("missing.txt");
     QTest::newRow("a file as CODE") << QStringList{u"4820000000000"_s, u"a.txt"_s} << none << QByteArray("x\n") << none
                                     << 2 << QByteArray("-i 'a.txt'");
+    QTest::newRow("a path that is no file: checked, and said") << QStringList{u"no/such.txt"_s} << none << none
+                                                               << shortOrLong(u"no/such.txt"_s) << 1
+                                                               << QByteArray("no such file");
     QTest::newRow("digits are a code, file or not") << QStringList{u"48200000"_s} << none << QByteArray("x\n")
                                                     << shortOrLong(u"48200000"_s) << 1 << none;
     QTest::newRow("--as-typed excludes --gtin") << QStringList{u"--as-typed"_s, u"--gtin"_s} << none << none << none
