@@ -23,7 +23,7 @@ int fail(const std::string &message)
     return 2;
 }
 
-// A code is 8 to 14 digits at most (GTIN-8 to GTIN-14), spaces and hyphens aside.
+// A code has 8 to 14 digits (GTIN-8 to GTIN-14), spaces and hyphens aside.
 bool couldBeACode(std::string_view arg)
 {
     std::size_t digits = 0;
@@ -45,6 +45,30 @@ bool namesAFile(const std::string &arg)
 bool allDigits(std::string_view s)
 {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The column that the options ask for, given the names in an input's header: 0 for the whole
+// line, or -1 with the reason in `error`.
+int columnInHeader(const std::vector<std::string_view> &names, const CheckOptions &options, int number,
+                   const std::string &input, std::string &error)
+{
+    if (names.empty()) {
+        error = input + ": the first line is too long to be a header";
+        return -1;
+    }
+    if (options.column.empty())
+        return 0;
+    if (allDigits(options.column))
+        return number;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::string_view name = names[i];
+        if (i == 0 && name.substr(0, 3) == "\xEF\xBB\xBF")
+            name.remove_prefix(3);   // the byte-order mark that spreadsheets put first
+        if (name == options.column)
+            return static_cast<int>(i) + 1;
+    }
+    error = input + " has no column named '" + options.column + "' in its first line";
+    return -1;
 }
 
 // Reads the input to its end, or until the output or the reader fails; says why, if it failed.
@@ -133,23 +157,7 @@ int runCheck(const CheckOptions &options)
         Columns these = columns;
         if (options.header) {
             these.header = [&](const std::vector<std::string_view> &names) {
-                if (names.empty()) {
-                    headerError = shownName + ": the first line is too long to be a header";
-                    return -1;
-                }
-                if (options.column.empty())
-                    return 0;   // no column asked for: the whole line, after the header
-                if (allDigits(options.column))
-                    return columns.column;
-                for (std::size_t i = 0; i < names.size(); ++i) {
-                    std::string_view n = names[i];
-                    if (i == 0 && n.substr(0, 3) == "\xEF\xBB\xBF")
-                        n.remove_prefix(3);   // the byte-order mark that spreadsheets put first
-                    if (n == options.column)
-                        return static_cast<int>(i) + 1;
-                }
-                headerError = shownName + " has no column named '" + options.column + "' in its first line";
-                return -1;
+                return columnInHeader(names, options, columns.column, shownName, headerError);
             };
         }
         std::string readError;
