@@ -1,11 +1,11 @@
 #include "helper.h"
 
+#include "fileaccess.h"
 #include "helptext.h"
 #include "main.h"
 #include "windows.h"
 
 #include <QCloseEvent>
-#include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -16,6 +16,11 @@ THelpForm *HelpForm = nullptr;
 namespace {
 
 const QString HelpFileName = u"Tavik.txt"_s;
+
+QString cannotOpen(const fileaccess::Verdict &verdict)
+{
+    return u"Не удалось открыть файл %1: %2"_s.arg(HelpFileName, fileaccess::reason(verdict));
+}
 
 } // namespace
 
@@ -64,15 +69,15 @@ void THelpForm::closeEvent(QCloseEvent *event)
 
 void THelpForm::FormShow()
 {
-    QFile file(HelpFileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        showMessage(this, u"Не удалось открыть файл %1: %2"_s.arg(HelpFileName, file.errorString()));
+    const fileaccess::Contents contents = fileaccess::readFile(HelpFileName, helptext::ShownBytes);
+    if (!contents.opened) {
+        showMessage(this, cannotOpen(contents.verdict));
         return;
     }
-    const helptext::Loaded loaded = helptext::read(file);
+    const helptext::Loaded loaded = helptext::textOf(contents.bytes, contents.more);
     RichEdit1->setPlainText(loaded.text);   // one call, not one append a line: large files stay quick
-    if (!loaded.error.isEmpty()) {
-        showMessage(this, u"Ошибка чтения файла %1: %2"_s.arg(HelpFileName, loaded.error));
+    if (!contents.verdict.ok()) {
+        showMessage(this, u"Ошибка чтения файла %1: %2"_s.arg(HelpFileName, fileaccess::reason(contents.verdict)));
         return;
     }
     if (loaded.cut) {
@@ -98,9 +103,19 @@ void THelpForm::FormClose()
 
 void ShowHelp()
 {
-    if (!QFile::exists(HelpFileName)) {
+    const fileaccess::Verdict verdict = fileaccess::check(HelpFileName);
+    switch (verdict.problem) {
+    case fileaccess::Problem::Missing:
         showMessage(MainForm, u"-= Отсутствует файл Tavik.txt =-"_s);
         return;
+    case fileaccess::Problem::DanglingLink:
+    case fileaccess::Problem::LinkLoop:
+    case fileaccess::Problem::NotRegular:
+        // Nothing that could hold a help text: the window is not shown.
+        showMessage(MainForm, cannotOpen(verdict));
+        return;
+    default:
+        break;   // a file that cannot be opened is reported by the loading, and the window shows all the same
     }
     HelpForm->RichEdit1->clear();
     if (HelpForm->isVisible())
