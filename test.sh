@@ -5,7 +5,7 @@
 cd "$(dirname "$0")"
 source tools/setup.sh
 need_packages cmake ninja-build g++ qt6-base-dev python3 python3-stdnum python3-zxing-cpp python3-numpy \
-              xvfb xdotool libx11-dev clang libclang-rt-14-dev
+              xvfb xdotool x11-utils openbox libx11-dev clang libclang-rt-14-dev
 
 export QT_QPA_PLATFORM=offscreen
 build_preset default
