@@ -51,7 +51,7 @@ eventually active_is "$picture" || fail "the picture window did not take the foc
 
 # About..., then Help without a help file: each box above the picture, with the focus.
 for button in "221 164" "133 164"; do
-    eventually active_is "$picture" || xdotool windowactivate "$picture" 2>/dev/null
+    active_is "$picture" || xdotool windowactivate --sync "$picture" 2>/dev/null
     xdotool mousemove --window "$main" $button click 1
     box=$(find_window '^Анализатор штрих-кодов$')
     [ -n "$box" ] || fail "no message box ($button)"

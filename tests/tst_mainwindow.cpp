@@ -36,6 +36,7 @@ private slots:
     void tabOrder();
     void analysis_data();
     void analysis();
+    void separatorShowsOnOneRow();
     void analyseButtonDoesWhatEnterDoes();
     void errorRepeatsAndFocusComesBack();
     void fieldTakesThirteenCharacters();
@@ -189,6 +190,42 @@ void TestMainWindow::analysis()
         for (int x = 0; x < shot.width(); ++x)
             matching += shot.pixelColor(x, y) == colour ? 1 : 0;
     QVERIFY2(matching > 20, qPrintable(QString::number(matching)));
+}
+
+void TestMainWindow::separatorShowsOnOneRow()
+{
+    type(u"4820000000000"_s);
+    press(Qt::Key_Return);
+    QCOMPARE(listLines().size(), 3);
+    // Three lines of text, so three bands of rows with ink in them; the separator, the middle one,
+    // nearly as wide as the list.
+    const QImage shot = MainForm->Memo1->viewport()->grab().toImage();
+    const auto inked = [](QColor c) { return c.blue() - qMax(c.red(), c.green()) > 60; };   // blue text on pale yellow
+    QList<std::pair<int, int>> bands;   // first and last row
+    QList<int> bandWidths;
+    bool inBand = false;
+    for (int y = 0; y < shot.height(); ++y) {
+        int left = shot.width();
+        int right = -1;
+        for (int x = 0; x < shot.width(); ++x) {
+            if (inked(shot.pixelColor(x, y))) {
+                left = qMin(left, x);
+                right = x;
+            }
+        }
+        if (right >= 0 && !inBand) {
+            bands.append({y, y});
+            bandWidths.append(0);
+        }
+        if (right >= 0) {
+            bands.last().second = y;
+            bandWidths.last() = qMax(bandWidths.last(), right - left + 1);
+        }
+        inBand = right >= 0;
+    }
+    QCOMPARE(bands.size(), 3);
+    QVERIFY2(bandWidths[1] > 220, qPrintable(QString::number(bandWidths[1])));
+    QVERIFY(bands[1].second - bands[1].first < 6);   // a row of hyphens, not two
 }
 
 void TestMainWindow::analyseButtonDoesWhatEnterDoes()
