@@ -3,6 +3,9 @@
 #include "windows.h"
 
 #include <QApplication>
+#include <QLibrary>
+
+#include <cstdio>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -27,8 +30,65 @@ void ShowAbout(QWidget *parent)
                         u"Home page: https://barcode-analyser.example/"_s);
 }
 
+namespace {
+
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+// Asks the X server through the toolkit's own X library, loaded only for the question. Where the
+// library cannot be loaded, the toolkit will not get further either and says so itself.
+bool xServerAnswers(const QByteArray &display)
+{
+    QLibrary xcb(u"xcb"_s, 1);
+    using Connect = void *(*)(const char *, int *);
+    using HasError = int (*)(void *);
+    using Disconnect = void (*)(void *);
+    const auto connect = reinterpret_cast<Connect>(xcb.resolve("xcb_connect"));
+    const auto hasError = reinterpret_cast<HasError>(xcb.resolve("xcb_connection_has_error"));
+    const auto disconnect = reinterpret_cast<Disconnect>(xcb.resolve("xcb_disconnect"));
+    if (!connect || !hasError || !disconnect)
+        return true;
+    void *connection = connect(display.constData(), nullptr);   // never null: an error has its own object
+    const bool answers = hasError(connection) == 0;
+    disconnect(connection);
+    return answers;
+}
+#endif
+
+} // namespace
+
+bool displayAvailable(int argc, char **argv)
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    QByteArray display = qgetenv("DISPLAY");
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg = argv[i];
+        if (arg == "-platform" || arg == "--platform")
+            return true;   // the person chose where to show it
+        if ((arg == "-display" || arg == "--display") && i + 1 < argc)
+            display = argv[i + 1];
+    }
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith("xcb"))
+        return true;
+    if (platform.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return true;
+    return !display.isEmpty() && xServerAnswers(display);
+#else
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    return true;   // a Windows or macOS program always has its desktop
+#endif
+}
+
 int runProgram(int &argc, char **argv, QObject *mainWindowWatcher)
 {
+    if (!displayAvailable(argc, argv)) {
+        // Instead of the toolkit's abort, which advises reinstalling the program.
+        std::fputs("Нет экрана, на котором можно показать окно программы: запустите её на рабочем столе "
+                   "(или задайте DISPLAY, например войдя по ssh -X) либо проверяйте коды в терминале: "
+                   "ean13 4820000000000\n",
+                   stderr);
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(ApplicationTitle);
     Forms forms;
