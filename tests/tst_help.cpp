@@ -444,6 +444,9 @@ void TestHelp::unreadableFile()
         QVERIFY(QFile::link(u"Tavik2.txt"_s, u"Tavik.txt"_s));
         QVERIFY(QFile::link(u"Tavik.txt"_s, u"Tavik2.txt"_s));
         break;
+#else
+    default:
+        QSKIP("pipes and links are made here only where the system has them");
 #endif
     }
     const SeenBox box = readMessageBoxOf(action);
