@@ -6,11 +6,11 @@
 #include "windows.h"
 
 #include <QFontMetrics>
-#include <QTextDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 
 #include <cmath>
 
@@ -86,6 +86,7 @@ TMainForm::TMainForm(QWidget *parent)
     // letters close up by just enough (a fifth of a pixel each in DejaVu Sans Bold).
     QFont memoFont = designFont(true);
     const QString separator = fromUtf8(ean13::Separator);
+    // The frame and the text's margin take their share a side, and a pixel is kept to spare.
     const qreal textRoom = 265 - 2 * Memo1->frameWidth() - 2 * Memo1->document()->documentMargin() - 1;
     const qreal separatorWidth = QFontMetricsF(memoFont).horizontalAdvance(separator);
     if (separatorWidth > textRoom)

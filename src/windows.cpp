@@ -74,7 +74,8 @@ void showMessage(QWidget *parent, const QString &text)
     QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, text, QMessageBox::Ok, parent);
     // The picture window stays on top of the other windows; a box that did not would open beneath
     // it, out of sight, while it holds up the whole program. As the newer of the two it opens
-    // above, and takes the focus, as every desktop gives it to a new modal box.
+    // above, and takes the focus as a new modal box does (seen under openbox, on a bare X server
+    // and offscreen).
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();
     // Not every platform gives the activation back when a modal box closes; without it the next
