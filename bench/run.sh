@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/setup.sh
-need_packages cmake ninja-build g++ qt6-base-dev libbenchmark-dev python3 python3-stdnum
+need_packages cmake ninja-build g++ qt6-base-dev libcli11-dev libcsv-dev libbenchmark-dev python3 python3-stdnum
 build_preset bench >/dev/null
 bin=build/bench/bench
 echo "== The core and the windows (offscreen)"
