@@ -2,8 +2,10 @@
 # Sets up a fresh Debian 12 machine, builds, and starts Barcode Analyser.
 cd "$(dirname "$0")"
 source tools/setup.sh
-need_packages cmake ninja-build g++ qt6-base-dev libcli11-dev libcsv-dev
+need_packages cmake ninja-build g++ qt6-base-dev libqt6svg6 libcli11-dev libcsv-dev help2man
 build_preset default
+# Installed into the build tree, the program finds its help as an installed one does.
+cmake --install build/default --prefix "$PWD/build/run" >/dev/null
 
 # Without a display the program says so itself, names the ways on and ends with status 1.
-exec build/default/barcode-analyser
+exec build/run/bin/barcode-analyser

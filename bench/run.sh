@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Every benchmark, with its figures and ratios: the core and the windows, ean13 against
-# python-stdnum and against reading the file, and start-up against a bare Qt program.
+# python-stdnum and against reading the file, ean13 --csv against Python's csv module, one
+# ean13 process against eancheck, and start-up against a bare Qt program.
 # Installs what it needs on Debian 12 (as test.sh does). Never part of ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/setup.sh
-need_packages cmake ninja-build g++ qt6-base-dev libcli11-dev libcsv-dev libbenchmark-dev python3 python3-stdnum
+need_packages cmake ninja-build g++ qt6-base-dev libcli11-dev libcsv-dev libbenchmark-dev python3 python3-stdnum eancheck
 build_preset bench >/dev/null
 bin=build/bench/bench
 echo "== The core and the windows (offscreen)"
@@ -13,6 +14,12 @@ echo "== The core and the windows (offscreen)"
 echo
 echo "== ean13 against python-stdnum and wc -l"
 /usr/bin/python3 bench/cli_vs_stdnum.py build/bench/ean13
+echo
+echo "== ean13 --csv against Python's csv module and python-stdnum"
+/usr/bin/python3 bench/csv_vs_python.py build/bench/ean13
+echo
+echo "== One ean13 process against Debian's eancheck"
+/usr/bin/python3 bench/single_code.py build/bench/ean13
 echo
 echo "== Start-up against a bare Qt Widgets program"
 /usr/bin/python3 bench/startup.py "$bin/startup_probe" "$bin/bare_window" "$bin/bare_label" 40

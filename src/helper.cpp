@@ -1,11 +1,13 @@
 #include "helper.h"
 
 #include "fileaccess.h"
+#include "helpfile.h"
 #include "helptext.h"
 #include "main.h"
 #include "windows.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -15,11 +17,9 @@ THelpForm *HelpForm = nullptr;
 
 namespace {
 
-const QString HelpFileName = u"Tavik.txt"_s;
-
-QString cannotOpen(const fileaccess::Verdict &verdict)
+QString cannotOpen(const QString &fileName, const fileaccess::Verdict &verdict)
 {
-    return u"Не удалось открыть файл %1: %2"_s.arg(HelpFileName, fileaccess::reason(verdict));
+    return u"Не удалось открыть файл %1: %2"_s.arg(QDir::toNativeSeparators(fileName), fileaccess::reason(verdict));
 }
 
 } // namespace
@@ -69,20 +69,24 @@ void THelpForm::closeEvent(QCloseEvent *event)
 
 void THelpForm::FormShow()
 {
-    const fileaccess::Contents contents = fileaccess::readFile(HelpFileName, helptext::ShownBytes);
+    QString fileName = helpfile::path();
+    if (fileName.isEmpty())
+        fileName = helpfile::name();   // gone since the help command looked: opening it says so
+    const QString shownName = QDir::toNativeSeparators(fileName);
+    const fileaccess::Contents contents = fileaccess::readFile(fileName, helptext::ShownBytes);
     if (!contents.opened) {
-        showMessage(this, cannotOpen(contents.verdict));
+        showMessage(this, cannotOpen(fileName, contents.verdict));
         return;
     }
     const helptext::Loaded loaded = helptext::textOf(contents.bytes, contents.more);
     RichEdit1->setPlainText(loaded.text);   // one call, not one append a line: large files stay quick
     if (!contents.verdict.ok()) {
-        showMessage(this, u"Ошибка чтения файла %1: %2"_s.arg(HelpFileName, fileaccess::reason(contents.verdict)));
+        showMessage(this, u"Ошибка чтения файла %1: %2"_s.arg(shownName, fileaccess::reason(contents.verdict)));
         return;
     }
     if (loaded.cut) {
         RichEdit1->appendPlainText(u"[Показано только начало файла %1: в нём больше %2 МБ или больше %3 строк.]"_s
-                                       .arg(HelpFileName)
+                                       .arg(shownName)
                                        .arg(helptext::ShownBytes / (1024 * 1024))
                                        .arg(helptext::ShownLines));
     }
@@ -103,16 +107,18 @@ void THelpForm::FormClose()
 
 void ShowHelp()
 {
-    const fileaccess::Verdict verdict = fileaccess::check(HelpFileName);
-    switch (verdict.problem) {
-    case fileaccess::Problem::Missing:
+    const QString fileName = helpfile::path();
+    if (fileName.isEmpty()) {
         showMessage(MainForm, u"-= Отсутствует файл Tavik.txt =-"_s);
         return;
+    }
+    const fileaccess::Verdict verdict = fileaccess::check(fileName);
+    switch (verdict.problem) {
     case fileaccess::Problem::DanglingLink:
     case fileaccess::Problem::LinkLoop:
     case fileaccess::Problem::NotRegular:
         // Nothing that could hold a help text: the window is not shown.
-        showMessage(MainForm, cannotOpen(verdict));
+        showMessage(MainForm, cannotOpen(fileName, verdict));
         return;
     default:
         break;   // a file that cannot be opened is reported by the loading, and the window shows all the same

@@ -3,9 +3,13 @@
 #include "windows.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
 #include <QLibrary>
 
+#include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -32,6 +36,17 @@ void ShowAbout(QWidget *parent)
 
 namespace {
 
+void describeCommandLine(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(
+        u"Checks retail article numbers of the EAN-13 family in a window: type a 12- or 13-digit number"
+        u" (or let a barcode scanner type it), and the program verifies its check digit, names the"
+        u" country that its prefix stands for and draws its barcode. The window speaks Russian."
+        u" For many numbers at once, see ean13."_s);
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
 // Asks the X server through the toolkit's own X library, loaded only for the question. Where the
 // library cannot be loaded, the toolkit will not get further either and says so itself.
@@ -54,6 +69,35 @@ bool xServerAnswers(const QByteArray &display)
 #endif
 
 } // namespace
+
+void answerCommandLine(int &argc, char **argv)
+{
+    // Only these need an answer before the window: a QApplication would want a display first.
+    const auto asksForText = [](std::string_view arg) {
+        return arg == "-h" || arg == "-?" || arg == "--help" || arg == "--help-all" || arg == "-v"
+               || arg == "--version";
+    };
+    const auto end = std::find(argv + 1, argv + argc, std::string_view("--"));
+    if (std::none_of(argv + 1, end, asksForText))
+        return;
+    QCoreApplication app(argc, argv);
+    setApplicationIdentity();
+    QCommandLineParser parser;
+    describeCommandLine(parser);
+    parser.process(app);   // prints the text asked for and ends the process
+}
+
+void setApplicationIdentity()
+{
+    QCoreApplication::setApplicationVersion(QStringLiteral(BARCODE_ANALYSER_VERSION));
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        QCoreApplication::setApplicationName(u"barcode-analyser"_s);   // what --version says
+        return;
+    }
+    QGuiApplication::setApplicationName(ApplicationTitle);
+    QGuiApplication::setDesktopFileName(u"example.barcode_analyser.BarcodeAnalyser"_s);
+    QGuiApplication::setWindowIcon(QIcon(u":/icons/barcode-analyser.svg"_s));
+}
 
 bool displayAvailable(int argc, char **argv)
 {
@@ -81,6 +125,7 @@ bool displayAvailable(int argc, char **argv)
 
 int runProgram(int &argc, char **argv, QObject *mainWindowWatcher)
 {
+    answerCommandLine(argc, argv);
     if (!displayAvailable(argc, argv)) {
         // Instead of the toolkit's abort, which advises reinstalling the program.
         std::fputs("Нет экрана, на котором можно показать окно программы: запустите её на рабочем столе "
@@ -90,7 +135,14 @@ int runProgram(int &argc, char **argv, QObject *mainWindowWatcher)
         return 1;
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(ApplicationTitle);
+    setApplicationIdentity();
+    {
+        // Qt's own options (-platform, -style...) are gone from arguments() by now; what is left
+        // must be ours, or it is a mistake worth saying.
+        QCommandLineParser parser;
+        describeCommandLine(parser);
+        parser.process(app);
+    }
     Forms forms;
     if (mainWindowWatcher)
         forms.mainForm.installEventFilter(mainWindowWatcher);

@@ -24,10 +24,17 @@ struct Forms
 // Shows the About message, modal, and returns once it is dismissed.
 void ShowAbout(QWidget *parent);
 
+// --help and --version, answered on standard output before any window exists, so that they work
+// where there is no display; ends the process when it answers. Any other command line passes on.
+void answerCommandLine(int &argc, char **argv);
+
 // Whether the toolkit will find a screen to show the windows on: a desktop, an X display that
 // answers, or a platform that the person chose (QT_QPA_PLATFORM, -platform). Always true on
 // Windows and macOS.
 [[nodiscard]] bool displayAvailable(int argc, char **argv);
+
+// What the desktop shows of the running program: its name, version, icon and menu entry.
+void setApplicationIdentity();
 
 class QObject;
 // Creates the windows, shows the main one and runs until it is closed; without a display, says so
