@@ -2,7 +2,7 @@
 # Sets up a fresh Debian 12 machine, builds, and starts Barcode Analyser.
 cd "$(dirname "$0")"
 source tools/setup.sh
-need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libzxing-dev libcli11-dev fonts-dejavu-core
+need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libzxing-dev libcli11-dev libcsv-dev fonts-dejavu-core
 build_preset default
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then

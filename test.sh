@@ -4,8 +4,8 @@
 # each fuzzer (FUZZ_SECONDS each, 60 by default).
 cd "$(dirname "$0")"
 source tools/setup.sh
-need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libzxing-dev libcli11-dev poppler-utils librsvg2-bin \
-              fonts-dejavu-core python3 python3-stdnum python3-zxing-cpp python3-numpy \
+need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libzxing-dev libcli11-dev libcsv-dev poppler-utils \
+              librsvg2-bin fonts-dejavu-core python3 python3-stdnum python3-zxing-cpp python3-numpy \
               xvfb xdotool libx11-dev clang libclang-rt-14-dev
 
 export QT_QPA_PLATFORM=offscreen

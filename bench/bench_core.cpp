@@ -1,6 +1,7 @@
 // The rules and the windows at work: analyses, encodings, picture repaints and help-file loads
 // a second. Run by bench/run.sh; never part of ctest.
 #include "ean13.h"
+#include "utf8.h"
 #include "helper.h"
 #include "main.h"
 #include "painter.h"
@@ -74,7 +75,7 @@ void analyseAll(benchmark::State &state, const std::vector<std::string> &entries
     for (auto _ : state) {
         int accepted = 0;
         for (const std::string &e : entries)
-            accepted += ean13::analyse(ean13::Code::fromUtf8(e)).accepted() ? 1 : 0;
+            accepted += ean13::analyse(ean13::cli::codeFromUtf8(e)).accepted() ? 1 : 0;
         benchmark::DoNotOptimize(accepted);
     }
     state.SetItemsProcessed(state.iterations() * static_cast<long long>(entries.size()));
@@ -87,7 +88,7 @@ void BM_Encode(benchmark::State &state)
 {
     std::vector<ean13::Code> codes;
     for (int i = 0; i < 100'000; ++i)
-        codes.push_back(ean13::Code::fromUtf8(randomCodes()[static_cast<std::size_t>(i)]));
+        codes.push_back(ean13::cli::codeFromUtf8(randomCodes()[static_cast<std::size_t>(i)]));
     for (auto _ : state) {
         std::size_t modules = 0;
         for (const ean13::Code &c : codes)

@@ -6,8 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/setup.sh
-need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libzxing-dev libcli11-dev libbenchmark-dev python3 python3-stdnum \
-              zint
+need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libzxing-dev libcli11-dev libcsv-dev libbenchmark-dev \
+              python3 python3-stdnum zint
 build_preset bench >/dev/null
 bin=build/bench/bench
 echo "== The core and the windows (offscreen)"

@@ -1,52 +1,96 @@
 // ean13: checks article numbers in bulk, with the same rules and texts as the window program.
-#include "report.h"
+// Parses the command line and hands it to its subcommand: check here, render and scan in
+// programs of their own.
+#include "check.h"
+#include "forward.h"
+#include "output.h"
 
-#include <cerrno>
-#include <csignal>
+#include <CLI/App.hpp>
+#include <CLI/Config.hpp>
+#include <CLI/Formatter.hpp>
+
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
+#ifndef EAN13_VERSION
+#define EAN13_VERSION "unknown"
 #endif
 
 namespace {
 
-constexpr std::string_view Usage =
-    "usage: ean13 [--json] [--] [CODE ...]\n"
+constexpr std::string_view Subcommands =
+    "usage: ean13 [check] [OPTIONS] [CODE...]\n"
+    "       ean13 render [OPTIONS] ...     (see ean13 render --help)\n"
+    "       ean13 scan [OPTIONS] IMAGE...  (see ean13 scan --help)\n"
     "\n"
+    "Subcommands:\n"
+    "  check   checks article numbers (the default: the word may be left out)\n"
+    "  render  draws the standard barcode symbol of a code as an image file\n"
+    "  scan    finds barcodes in images and checks each code found\n"
+    "\n";
+
+constexpr std::string_view CheckUsage = "usage: ean13 [check] [OPTIONS] [CODE...]\n\n";
+
+constexpr std::string_view CheckHelp =
     "Checks EAN-13 article numbers (and 12-digit UPC-A numbers) exactly as Barcode Analyser does.\n"
-    "Each CODE is one entry; with none, every line of standard input is one (LF or CRLF ends a\n"
-    "line; nothing else is trimmed).\n"
+    "Each CODE is one entry; then every line of each input is one (LF or CRLF ends a line;\n"
+    "nothing else is trimmed). With no CODE and no -i, standard input is read.\n"
+    "\n"
+    "Inputs:\n"
+    "  -i, --input FILE    read entries from FILE, - for standard input; may be repeated\n"
+    "  --column N|NAME     the entry is field N (from 1) of each line, or the field that the\n"
+    "                      header names NAME (with --header); a line without it is reported\n"
+    "                      as missing-column\n"
+    "  --delimiter C       the character between fields: tab by default, comma with --csv\n"
+    "  --csv               read CSV files (RFC 4180): quoted fields may hold the delimiter,\n"
+    "                      doubled quotes and line breaks\n"
+    "  --header            the first line (record) of each input names the columns and is\n"
+    "                      not checked\n"
+    "\n"
+    "Entries:\n"
+    "  --clean             drop spaces and hyphens anywhere in an entry first\n"
+    "                      (\"4 820000 000000\", \"978-5-...\")\n"
+    "  --gtin              accept GTIN-8, GTIN-12, GTIN-13 and GTIN-14 (8, 12, 13 or 14 digits)\n"
+    "                      and check each by the GS1 rule\n"
+    "  --as-typed          take an entry as the window's field does: its first 13 characters\n"
+    "                      (by default an entry longer than 13 characters is bad-length)\n"
     "\n"
     "Output, one line per entry, fields separated by tabs:\n"
-    "  CODE    the code as analysed: the first 13 characters, with 0 put in front of a\n"
-    "          12-character entry; control characters, stray bytes and \\ as \\xHH and \\\\\n"
-    "  STATUS  ok, bad-check-digit, bad-length or non-digit\n"
-    "  CHECK   the check digit the code should have, or - for a rejected entry\n"
-    "  TEXT    the country of origin, or the error message for a rejected entry\n"
+    "  SOURCE:LINE  only with several inputs (CODE arguments count as one, \"(command line)\"):\n"
+    "               the input's name, - for standard input, and the line the entry is on\n"
+    "  CODE    the code as analysed, with 0 put in front of a 12-character entry; … after the\n"
+    "          first characters of one too long; control characters, stray bytes and \\ as\n"
+    "          \\xHH, \\uHHHH and \\\\\n"
+    "  STATUS  ok, bad-check-digit, bad-length, non-digit or missing-column\n"
+    "  CHECK   the check digit the code should have, or -\n"
+    "  TEXT    the country of origin (for 8 and 14 digits: who issued the number), or the\n"
+    "          error message\n"
     "\n"
-    "  --json  JSON Lines instead: entry, code, status, colour, lines, picture, and for accepted\n"
-    "          codes expected_check_digit, country, first_digit and modules; bytes that are\n"
-    "          not UTF-8 count as characters and show as U+FFFD\n"
-    "  --help  this text\n"
+    "  --json  JSON Lines instead: source and line (with several inputs), entry, code, status,\n"
+    "          colour, lines, picture, kind (with --gtin), and for accepted codes\n"
+    "          expected_check_digit, country, issuer (who issued the number: the GS1 member\n"
+    "          organisation or the range's use, not where the product was made), first_digit\n"
+    "          and modules; bytes that are not UTF-8 show as U+FFFD\n"
     "\n"
-    "Exit status: 0 every entry accepted with a correct check digit, 1 some entry rejected or\n"
-    "with a wrong check digit, 2 a usage error or unreadable input.\n";
+    "Examples:\n"
+    "  ean13 4820000000000 036000291452\n"
+    "  ean13 -i codes.txt -i more.txt > report.tsv\n"
+    "  ean13 --csv --header --column EAN -i products.csv\n"
+    "  ean13 --clean --gtin --json < codes.txt\n"
+    "\n"
+    "Exit status: 0 every entry read and accepted with a correct check digit; 1 some entry\n"
+    "rejected, with a wrong check digit or without the column; 2 a usage error, or an input or\n"
+    "output that failed (with a message). When the reader of the output goes away early\n"
+    "(| head), ean13 ends as a writer to a closed pipe does: killed by SIGPIPE.\n"
+    "\n"
+    "  -h, --help   this text\n"
+    "  --version    the version\n";
 
-bool writeAll(std::string_view bytes)
+int writeOut(std::string_view text)
 {
-    while (!bytes.empty()) {
-        const std::size_t n = std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-        if (n == 0)
-            return false;
-        bytes.remove_prefix(n);
-    }
-    return true;
+    ean13::cli::StandardOutput out;
+    return out.write(text) ? 0 : out.failure("ean13");
 }
 
 int usageError(const std::string &what)
@@ -59,77 +103,47 @@ int usageError(const std::string &what)
 
 int main(int argc, char **argv)
 {
-#ifdef _WIN32
-    _setmode(_fileno(stdin), _O_BINARY);
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
-#ifdef SIGPIPE
-    std::signal(SIGPIPE, SIG_IGN);   // a reader that goes away shows up as a write error instead
-#endif
-    std::setvbuf(stdout, nullptr, _IONBF, 0);   // Output already hands over large pieces
+    const std::string_view first = argc > 1 ? argv[1] : "";
+    if (first == "render" || first == "scan")
+        return ean13::cli::forward(argv[0], first, argc - 2, argv + 2);
+    const bool named = first == "check";   // check is the default: the word may be left out
 
-    using ean13::cli::Format;
-    Format format = Format::Text;
-    std::vector<std::string_view> codes;
-    bool options = true;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (options && arg == "--") {
-            options = false;
-        } else if (options && arg == "--json") {
-            format = Format::Json;
-        } else if (options && (arg == "--help" || arg == "-h")) {
-            return writeAll(Usage) ? 0 : 2;
-        } else if (options && arg.size() > 1 && arg[0] == '-') {
-            return usageError("unknown option '" + std::string(arg) + "'; put -- before a code that begins with -");
-        } else {
-            codes.push_back(arg);
-        }
+    ean13::cli::CheckOptions o;
+    bool json = false;
+    std::string delimiter;
+    CLI::App app("", named ? "ean13 check" : "ean13");
+    app.set_help_flag("-h,--help");
+    app.set_version_flag("--version", "ean13 (Barcode Analyser) " EAN13_VERSION);
+    app.add_flag("--json", json);
+    app.add_option("-i,--input", o.inputs)->type_name("FILE");
+    app.add_option("--column", o.column);
+    app.add_option("--delimiter", delimiter);
+    app.add_flag("--csv", o.csv);
+    app.add_flag("--header", o.header);
+    app.add_flag("--clean", o.rules.clean);
+    auto *gtin = app.add_flag("--gtin", o.rules.gtin);
+    app.add_flag("--as-typed", o.rules.asTyped)->excludes(gtin);
+    app.add_option("CODE", o.codes);
+    try {
+        // With "check" first, it stands where the program's name would, and is passed over.
+        app.parse(argc - (named ? 1 : 0), argv + (named ? 1 : 0));
+    } catch (const CLI::CallForHelp &) {
+        return writeOut(std::string(named ? CheckUsage : Subcommands) + std::string(CheckHelp));
+    } catch (const CLI::CallForVersion &version) {
+        return writeOut(std::string(version.what()) + "\n");
+    } catch (const CLI::ParseError &e) {
+        return usageError(e.what());
     }
 
-    int writeErrno = 0;
-    ean13::cli::Output out([&writeErrno](std::string_view bytes) {
-        errno = 0;
-        if (writeAll(bytes))
-            return true;
-        writeErrno = errno;
-        return false;
-    });
-    ean13::cli::Reporter reporter(out, format);
-
-    if (!codes.empty()) {
-        for (std::string_view code : codes) {
-            reporter.entry(code);
-            if (out.failed())
-                break;
-        }
-    } else {
-        std::vector<char> buffer(1 << 16);
-        for (;;) {
-            const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), stdin);
-            reporter.feed(std::string_view(buffer.data(), n));
-            if (out.failed())
-                break;
-            if (n < buffer.size()) {
-                if (std::ferror(stdin)) {
-                    const int readErrno = errno;
-                    out.flush();
-                    std::fprintf(stderr, "ean13: cannot read standard input: %s\n", std::strerror(readErrno));
-                    return 2;
-                }
-                if (std::feof(stdin))
-                    break;
-            }
-        }
-        if (!out.failed())
-            reporter.finish();   // a last line without LF; not a line cut off by stopping early
+    o.format = json ? ean13::cli::Format::Json : ean13::cli::Format::Text;
+    o.delimiter = o.csv ? ',' : '\t';
+    if (!delimiter.empty()) {
+        if (delimiter == "tab" || delimiter == "\\t")
+            delimiter = "\t";
+        if (delimiter.size() != 1 || delimiter[0] == '\n' || delimiter[0] == '\r' || (o.csv && delimiter[0] == '"'))
+            return usageError("--delimiter takes one character (or tab), not '" + delimiter + "'");
+        o.delimiter = delimiter[0];
+        o.delimiterGiven = true;
     }
-    out.flush();
-
-    if (out.failed() && writeErrno != EPIPE) {
-        std::fprintf(stderr, "ean13: cannot write standard output: %s\n", std::strerror(writeErrno));
-        return 2;
-    }
-    // A reader that stopped early (head, grep -m) is no error of ours: stop quietly.
-    return reporter.allCorrect() ? 0 : 1;
+    return ean13::cli::runCheck(o);
 }

@@ -54,7 +54,7 @@ Entry judge(std::string_view text)
 {
     Entry e;
     e.text = std::string(text);
-    const ean13::Analysis a = ean13::analyse(ean13::Code::fromUtf8(text));
+    const ean13::Analysis a = ean13::analyse(ean13::asciiCode(text));
     // The analysis looks at the first 13 characters only; a symbol of them would not be what was asked for.
     const bool tooLong = text.size() > static_cast<std::size_t>(ean13::CodeLength);
     if (tooLong || !a.accepted()) {
@@ -63,7 +63,7 @@ Entry judge(std::string_view text)
     }
     e.code = a.entry.code;
     if (a.status == ean13::Status::BadCheckDigit) {
-        std::string right = e.code.toUtf8();
+        std::string right = ean13::asciiText(e.code);
         right.back() = static_cast<char>('0' + *a.expectedCheckDigit);
         e.refusal = e.text + ": wrong check digit, it should be " + std::to_string(*a.expectedCheckDigit) + " ("
                     + right + "); no file written";
@@ -103,7 +103,7 @@ Outcome renderOne(const Entry &e, ean13::SymbolFormat format, const ean13::Rende
         return {ExitRefused, e.refusal};
     const ean13::Rendered r = ean13::renderSymbol(e.code, format, settings);
     if (r.error != ean13::RenderError::None)
-        return {ExitRefused, e.text + ": the decoder did not read the symbol back as " + e.code.toUtf8() + "; no file written"};
+        return {ExitRefused, e.text + ": the decoder did not read the symbol back as " + ean13::asciiText(e.code) + "; no file written"};
     QString error;
     if (!ean13::saveWhole(path, r.bytes, &error))
         return {ExitUsage, "cannot write " + local(path) + ": " + error.toStdString()};
@@ -212,7 +212,7 @@ int main(int argc, char **argv)
         entries.push_back(judge(t));
     const QString suffix = u'.' + ean13::suffix(*format);
     auto pathOf = [&](const Entry &e) {
-        return toDirectory ? QDir(outPath).filePath(QString::fromStdString(e.code.toUtf8()) + suffix) : outPath;
+        return toDirectory ? QDir(outPath).filePath(QString::fromStdString(ean13::asciiText(e.code)) + suffix) : outPath;
     };
 
     // Each symbol is independent of the others: as many at once as there are processors, which

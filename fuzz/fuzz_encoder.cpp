@@ -1,13 +1,14 @@
 // Any code for the encoder: it must never put out more than 84 modules, only '0' and '1', in whole
 // groups that each stand for a digit of the code.
 #include "ean13.h"
+#include "utf8.h"
 
 #include <cstdint>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const ean13::Code code = ean13::Code::fromUtf8(std::string_view(reinterpret_cast<const char *>(data), size));
+    const ean13::Code code = ean13::cli::codeFromUtf8(std::string_view(reinterpret_cast<const char *>(data), size));
     const ean13::Encoding e = ean13::encodeModules(code);
     if (e.modules.size() > static_cast<std::size_t>(ean13::ModuleCount) || e.modules.size() % ean13::GroupWidth != 0)
         std::abort();

@@ -1,7 +1,11 @@
 // Any bytes as an entry, and as a stream of entries fed in pieces of any size: the analysis must
-// hold its promises, and the reader must give one record per line whatever the pieces.
+// hold its promises, and the reader must give one record per line whatever the pieces, with
+// or without columns.
 #include "ean13.h"
-#include "report.h"
+#include "input.h"
+#include "record.h"
+#include "records.h"
+#include "utf8.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -19,9 +23,10 @@ void require(bool ok)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
+    using namespace ean13::cli;
     const std::string_view bytes(reinterpret_cast<const char *>(data), size);
 
-    const ean13::Code code = ean13::Code::fromUtf8(bytes);
+    const ean13::Code code = codeFromUtf8(bytes);
     require(code.size() <= ean13::CodeLength);
     const ean13::Analysis a = ean13::analyse(code);
     int lines = 0;
@@ -36,32 +41,48 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (const auto quick = ean13::verdictOfThirteenDigits(bytes))
         require(a.accepted() && quick->status == a.status && quick->country == a.country);
 
+    // The rules of the command line: as typed they are the window's; strict, they agree with it
+    // on every entry of at most 13 characters.
+    const Checked typed = check(bytes, Rules{true, false, false});
+    require(typed.status == a.status);
+    const Checked strict = check(bytes, Rules{});
+    const Checked gtin = check(bytes, Rules{false, true, true});
+    require(strict.cut ? strict.status == ean13::Status::BadLength : strict.status == a.status);
+    if (gtin.accepted()) {
+        require(gtin.kind.has_value() && !gtin.issuer.empty());
+        require(gtin.expectedCheckDigit && *gtin.expectedCheckDigit >= 0 && *gtin.expectedCheckDigit <= 9);
+    }
+
     // The same bytes as a stream, in pieces whose sizes come from the data itself.
     std::size_t expected = 0;
     for (char c : bytes)
         expected += c == '\n';
     if (!bytes.empty() && bytes.back() != '\n')
         ++expected;
-    for (auto format : {ean13::cli::Format::Text, ean13::cli::Format::Json}) {
-        std::size_t newlines = 0;
-        ean13::cli::Output out([&newlines](std::string_view piece) {
-            for (char c : piece)
-                newlines += c == '\n';
-            return true;
-        });
-        ean13::cli::Reporter reporter(out, format);
-        std::size_t at = 0;
-        std::size_t step = size ? (data[0] % 7) + 1 : 1;
-        while (at < size) {
-            const std::size_t n = std::min(step, size - at);
-            reporter.feed(bytes.substr(at, n));
-            at += n;
-            step = step * 3 % 11 + 1;
+    for (auto format : {Format::Text, Format::Json}) {
+        for (int column : {0, 2}) {
+            std::size_t newlines = 0;
+            Output out([&newlines](std::string_view piece) {
+                for (char c : piece)
+                    newlines += c == '\n';
+                return true;
+            });
+            Records records(out, {format, Rules{false, column == 2, column == 2}, "2", column == 2});
+            records.setSource("fuzz\n");
+            LineReader reader(records, Columns{column, ',', {}});
+            std::size_t at = 0;
+            std::size_t step = size ? (data[0] % 7) + 1 : 1;
+            while (at < size) {
+                const std::size_t n = std::min(step, size - at);
+                reader.feed(bytes.substr(at, n));
+                at += n;
+                step = step * 3 % 11 + 1;
+            }
+            reader.finish();
+            out.flush();
+            require(static_cast<std::size_t>(records.count()) == expected);
+            require(newlines == expected);   // one line of output a record: nothing in a record breaks it
         }
-        reporter.finish();
-        out.flush();
-        require(static_cast<std::size_t>(reporter.records()) == expected);
-        require(newlines == expected);   // one line of output a record: nothing in a record breaks it
     }
     return 0;
 }

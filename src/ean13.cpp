@@ -7,42 +7,6 @@ namespace ean13 {
 
 // ---- Code ---------------------------------------------------------------------------------
 
-Code Code::fromUtf8(std::string_view text) noexcept
-{
-    Code code;
-    if (text.size() >= static_cast<std::size_t>(CodeLength)) {
-        // The bulk case, thirteen ASCII characters or more: fixed-length loops without branches,
-        // which the compiler turns into a few vector instructions.
-        unsigned high = 0;
-        for (int i = 0; i < CodeLength; ++i)
-            high |= static_cast<unsigned char>(text[static_cast<std::size_t>(i)]);
-        if (high < 0x80) {
-            for (int i = 0; i < CodeLength; ++i)
-                code.m_chars[static_cast<std::size_t>(i)] = static_cast<unsigned char>(text[static_cast<std::size_t>(i)]);
-            code.m_size = CodeLength;
-            return code;
-        }
-    }
-    const std::size_t ascii = std::min<std::size_t>(text.size(), CodeLength);
-    std::size_t i = 0;
-    for (; i < ascii; ++i) {   // ASCII needs no decoder
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte >= 0x80)
-            break;
-        code.m_chars[i] = byte;
-    }
-    code.m_size = static_cast<int>(i);
-    Utf8Decoder decoder;
-    auto add = [&code](char32_t c) { code.append(c); };
-    for (; i < text.size(); ++i) {
-        if (code.full())
-            return code;   // nothing past the 13th character matters
-        decoder.feed(static_cast<unsigned char>(text[i]), add);
-    }
-    decoder.flush(add);
-    return code;
-}
-
 Code Code::fromUtf16(std::u16string_view text) noexcept
 {
     Code code;
@@ -75,43 +39,6 @@ bool Code::allDigits() const noexcept
     for (char32_t c : *this)
         all &= isDigit(c);   // no early exit: the loop stays branch-free
     return all;
-}
-
-int encodeUtf8(char32_t c, char *out) noexcept
-{
-    if (isEscapedByte(c)) {
-        out[0] = static_cast<char>(c - EscapedByteBase);
-        return 1;
-    }
-    if (c < 0x80) {
-        out[0] = static_cast<char>(c);
-        return 1;
-    }
-    if (c < 0x800) {
-        out[0] = static_cast<char>(0xC0 | (c >> 6));
-        out[1] = static_cast<char>(0x80 | (c & 0x3F));
-        return 2;
-    }
-    if (c < 0x10000) {
-        out[0] = static_cast<char>(0xE0 | (c >> 12));
-        out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out[2] = static_cast<char>(0x80 | (c & 0x3F));
-        return 3;
-    }
-    out[0] = static_cast<char>(0xF0 | (c >> 18));
-    out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out[3] = static_cast<char>(0x80 | (c & 0x3F));
-    return 4;
-}
-
-std::string Code::toUtf8() const
-{
-    std::string out;
-    char bytes[4];
-    for (char32_t c : *this)
-        out.append(bytes, static_cast<std::size_t>(encodeUtf8(c, bytes)));
-    return out;
 }
 
 // ---- Normalising and the check digit ------------------------------------------------------
@@ -422,6 +349,237 @@ std::string countryLine(std::string_view countryText)
 Rgb listColour(const Analysis &a) noexcept
 {
     return a.accepted() ? FindingsBlue : ErrorRed;
+}
+
+// ---- GTINs and who issued them --------------------------------------------------------------
+
+std::optional<Kind> kindOfLength(std::size_t digits) noexcept
+{
+    switch (digits) {
+    case 8: return Kind::Gtin8;
+    case 12: return Kind::Gtin12;
+    case 13: return Kind::Gtin13;
+    case 14: return Kind::Gtin14;
+    default: return std::nullopt;
+    }
+}
+
+std::string_view kindName(Kind kind) noexcept
+{
+    switch (kind) {
+    case Kind::Gtin8: return "gtin-8";
+    case Kind::Gtin12: return "gtin-12";
+    case Kind::Gtin13: return "gtin-13";
+    case Kind::Gtin14: return "gtin-14";
+    }
+    return {};
+}
+
+int gtinCheckDigit(std::string_view digits) noexcept
+{
+    int sum = 0;
+    int weight = 3;
+    for (std::size_t i = digits.size() - 1; i-- > 0;) {
+        sum += weight * digitValue(static_cast<unsigned char>(digits[i]));
+        weight = 4 - weight;
+    }
+    return (10 - sum % 10) % 10;
+}
+
+namespace {
+
+struct IssuerRange
+{
+    int low, high;   // three-digit GS1 prefixes, both ends included
+    std::string_view text;
+};
+
+// GS1's list of prefixes ("GS1 Company Prefix", gs1.org/standards/id-keys/company-prefix), as
+// published in 2024: the member organisation that issues numbers under each prefix, and the
+// ranges set aside for other uses. Prefixes that are not listed are not issued.
+constexpr IssuerRange Issuers[] = {
+    {0, 19, "GS1 США"},
+    {20, 29, "номер ограниченного обращения внутри региона"},
+    {30, 39, "GS1 США"},
+    {40, 49, "номер ограниченного обращения внутри компании (внутримагазинный)"},
+    {50, 139, "GS1 США"},
+    {200, 299, "номер ограниченного обращения внутри региона"},
+    {300, 379, "GS1 Франция"},
+    {380, 380, "GS1 Болгария"},
+    {383, 383, "GS1 Словения"},
+    {385, 385, "GS1 Хорватия"},
+    {387, 387, "GS1 Босния и Герцеговина"},
+    {389, 389, "GS1 Черногория"},
+    {390, 390, "GS1 Косово"},
+    {400, 440, "GS1 Германия"},
+    {450, 459, "GS1 Япония"},
+    {460, 469, "GS1 Россия"},
+    {470, 470, "GS1 Киргизия"},
+    {471, 471, "GS1 Тайвань"},
+    {474, 474, "GS1 Эстония"},
+    {475, 475, "GS1 Латвия"},
+    {476, 476, "GS1 Азербайджан"},
+    {477, 477, "GS1 Литва"},
+    {478, 478, "GS1 Узбекистан"},
+    {479, 479, "GS1 Шри-Ланка"},
+    {480, 480, "GS1 Филиппины"},
+    {481, 481, "GS1 Беларусь"},
+    {482, 482, "GS1 Украина"},
+    {483, 483, "GS1 Туркменистан"},
+    {484, 484, "GS1 Молдова"},
+    {485, 485, "GS1 Армения"},
+    {486, 486, "GS1 Грузия"},
+    {487, 487, "GS1 Казахстан"},
+    {488, 488, "GS1 Таджикистан"},
+    {489, 489, "GS1 Гонконг"},
+    {490, 499, "GS1 Япония"},
+    {500, 509, "GS1 Великобритания"},
+    {520, 521, "GS1 Греция"},
+    {528, 528, "GS1 Ливан"},
+    {529, 529, "GS1 Кипр"},
+    {530, 530, "GS1 Албания"},
+    {531, 531, "GS1 Северная Македония"},
+    {535, 535, "GS1 Мальта"},
+    {539, 539, "GS1 Ирландия"},
+    {540, 549, "GS1 Бельгия и Люксембург"},
+    {560, 560, "GS1 Португалия"},
+    {569, 569, "GS1 Исландия"},
+    {570, 579, "GS1 Дания"},
+    {590, 590, "GS1 Польша"},
+    {594, 594, "GS1 Румыния"},
+    {599, 599, "GS1 Венгрия"},
+    {600, 601, "GS1 ЮАР"},
+    {603, 603, "GS1 Гана"},
+    {604, 604, "GS1 Сенегал"},
+    {605, 605, "GS1 Уганда"},
+    {606, 606, "GS1 Ангола"},
+    {607, 607, "GS1 Оман"},
+    {608, 608, "GS1 Бахрейн"},
+    {609, 609, "GS1 Маврикий"},
+    {611, 611, "GS1 Марокко"},
+    {612, 612, "GS1 Сомали"},
+    {613, 613, "GS1 Алжир"},
+    {615, 615, "GS1 Нигерия"},
+    {616, 616, "GS1 Кения"},
+    {617, 617, "GS1 Камерун"},
+    {618, 618, "GS1 Кот-д’Ивуар"},
+    {619, 619, "GS1 Тунис"},
+    {620, 620, "GS1 Танзания"},
+    {621, 621, "GS1 Сирия"},
+    {622, 622, "GS1 Египет"},
+    {623, 623, "Глобальный офис GS1"},
+    {624, 624, "GS1 Ливия"},
+    {625, 625, "GS1 Иордания"},
+    {626, 626, "GS1 Иран"},
+    {627, 627, "GS1 Кувейт"},
+    {628, 628, "GS1 Саудовская Аравия"},
+    {629, 629, "GS1 ОАЭ"},
+    {630, 630, "GS1 Катар"},
+    {631, 631, "GS1 Намибия"},
+    {632, 632, "GS1 Руанда"},
+    {640, 649, "GS1 Финляндия"},
+    {680, 681, "GS1 Китай"},
+    {690, 699, "GS1 Китай"},
+    {700, 709, "GS1 Норвегия"},
+    {729, 729, "GS1 Израиль"},
+    {730, 739, "GS1 Швеция"},
+    {740, 740, "GS1 Гватемала"},
+    {741, 741, "GS1 Сальвадор"},
+    {742, 742, "GS1 Гондурас"},
+    {743, 743, "GS1 Никарагуа"},
+    {744, 744, "GS1 Коста-Рика"},
+    {745, 745, "GS1 Панама"},
+    {746, 746, "GS1 Доминиканская Республика"},
+    {750, 750, "GS1 Мексика"},
+    {754, 755, "GS1 Канада"},
+    {759, 759, "GS1 Венесуэла"},
+    {760, 769, "GS1 Швейцария"},
+    {770, 771, "GS1 Колумбия"},
+    {773, 773, "GS1 Уругвай"},
+    {775, 775, "GS1 Перу"},
+    {777, 777, "GS1 Боливия"},
+    {778, 779, "GS1 Аргентина"},
+    {780, 780, "GS1 Чили"},
+    {784, 784, "GS1 Парагвай"},
+    {786, 786, "GS1 Эквадор"},
+    {789, 790, "GS1 Бразилия"},
+    {800, 839, "GS1 Италия"},
+    {840, 849, "GS1 Испания"},
+    {850, 850, "GS1 Куба"},
+    {858, 858, "GS1 Словакия"},
+    {859, 859, "GS1 Чехия"},
+    {860, 860, "GS1 Сербия"},
+    {865, 865, "GS1 Монголия"},
+    {867, 867, "GS1 КНДР"},
+    {868, 869, "GS1 Турция"},
+    {870, 879, "GS1 Нидерланды"},
+    {880, 881, "GS1 Корея"},
+    {883, 883, "GS1 Мьянма"},
+    {884, 884, "GS1 Камбоджа"},
+    {885, 885, "GS1 Таиланд"},
+    {888, 888, "GS1 Сингапур"},
+    {890, 890, "GS1 Индия"},
+    {893, 893, "GS1 Вьетнам"},
+    {894, 894, "GS1 Бангладеш"},
+    {896, 896, "GS1 Пакистан"},
+    {899, 899, "GS1 Индонезия"},
+    {900, 919, "GS1 Австрия"},
+    {930, 939, "GS1 Австралия"},
+    {940, 949, "GS1 Новая Зеландия"},
+    {950, 951, "Глобальный офис GS1"},
+    {952, 952, "Глобальный офис GS1: номера для демонстраций и примеров"},
+    {955, 955, "GS1 Малайзия"},
+    {958, 958, "GS1 Макао"},
+    {960, 969, "Глобальный офис GS1 (GTIN-8)"},
+    {977, 977, "ISSN: периодические издания"},
+    {978, 979, "Bookland: ISBN (979-0: ISMN, ноты)"},
+    {980, 980, "квитанция возврата (тары)"},
+    {981, 984, "купон в общей валюте"},
+    {990, 999, "купон"},
+};
+
+struct IssuerTable
+{
+    std::string_view byPrefix[1000];
+};
+constexpr IssuerTable makeIssuerTable() noexcept
+{
+    IssuerTable t{};
+    for (std::string_view &text : t.byPrefix)
+        text = UnassignedPrefix;
+    for (const IssuerRange &r : Issuers)
+        for (int p = r.low; p <= r.high; ++p)
+            t.byPrefix[p] = r.text;
+    return t;
+}
+constexpr IssuerTable IssuersByPrefix = makeIssuerTable();
+
+int threeDigits(std::string_view d) noexcept
+{
+    return digitValue(static_cast<unsigned char>(d[0])) * 100 + digitValue(static_cast<unsigned char>(d[1])) * 10
+         + digitValue(static_cast<unsigned char>(d[2]));
+}
+
+} // namespace
+
+std::string_view issuer(std::string_view gtin) noexcept
+{
+    switch (gtin.size()) {
+    case 8:
+        // GS1-8 prefixes: 0 and 2 are numbers a company gives out for use inside it, 977-999
+        // are not used; the rest as for longer numbers.
+        if (gtin[0] == '0' || gtin[0] == '2')
+            return "номер ограниченного обращения внутри компании (RCN-8)";
+        if (threeDigits(gtin) >= 977)
+            return UnassignedPrefix;
+        return IssuersByPrefix.byPrefix[threeDigits(gtin)];
+    case 12:   // a UPC-A number: the GTIN-13 with a 0 in front
+        return IssuersByPrefix.byPrefix[digitValue(static_cast<unsigned char>(gtin[0])) * 10
+                                        + digitValue(static_cast<unsigned char>(gtin[1]))];
+    case 13: return IssuersByPrefix.byPrefix[threeDigits(gtin)];
+    case 14: return IssuersByPrefix.byPrefix[threeDigits(gtin.substr(1))];   // after the indicator digit
+    default: return UnassignedPrefix;
+    }
 }
 
 // ---- Number sets, parity and the module string --------------------------------------------

@@ -16,16 +16,6 @@ inline constexpr int GroupWidth = 7;
 inline constexpr int HalfGroups = 6;
 inline constexpr int ModuleCount = 2 * HalfGroups * GroupWidth;   // 84: data modules only
 
-// A byte that is not part of well-formed UTF-8 counts as one character of its own. It is held
-// as U+DC00 + byte (U+DC80..U+DCFF), a value that no character decoded from UTF-8 can take, so
-// the byte can be written back as it came.
-inline constexpr char32_t EscapedByteBase = 0xDC00;
-[[nodiscard]] constexpr bool isEscapedByte(char32_t c) noexcept { return c >= 0xDC80 && c <= 0xDCFF; }
-
-// Writes a character as UTF-8 into `out` (room for 4 bytes) and says how many bytes it took.
-// An escaped byte comes back as the byte it was.
-int encodeUtf8(char32_t c, char *out) noexcept;
-
 [[nodiscard]] constexpr bool isDigit(char32_t c) noexcept { return c >= U'0' && c <= U'9'; }
 [[nodiscard]] constexpr int digitValue(char32_t c) noexcept { return static_cast<int>(c - U'0'); }
 
@@ -34,7 +24,6 @@ class Code
 {
 public:
     constexpr Code() = default;
-    [[nodiscard]] static Code fromUtf8(std::string_view text) noexcept;
     [[nodiscard]] static Code fromUtf16(std::u16string_view text) noexcept;
 
     [[nodiscard]] constexpr int size() const noexcept { return m_size; }
@@ -53,88 +42,10 @@ public:
     void prependZero() noexcept;
 
     [[nodiscard]] bool allDigits() const noexcept;
-    [[nodiscard]] std::string toUtf8() const;   // escaped bytes come back as they were
 
 private:
     std::array<char32_t, CodeLength> m_chars{};
     int m_size = 0;
-};
-
-// Decodes UTF-8 a byte at a time, so that an entry can arrive in pieces of any size.
-// Every byte of an ill-formed sequence comes out as an escaped byte.
-class Utf8Decoder
-{
-public:
-    template <class Emit>
-    void feed(unsigned char byte, Emit &&out)
-    {
-        if (m_need == 0) {
-            start(byte, out);
-            return;
-        }
-        if (byte < m_low || byte > m_high) {   // the sequence broke off: its bytes stand alone
-            flush(out);
-            start(byte, out);
-            return;
-        }
-        m_pending[m_have++] = byte;
-        m_value = (m_value << 6) | (byte & 0x3Fu);
-        m_low = 0x80;
-        m_high = 0xBF;
-        if (--m_need == 0) {
-            m_have = 0;
-            out(m_value);
-        }
-    }
-
-    // Ends the input: an unfinished sequence is given back byte by byte.
-    template <class Emit>
-    void flush(Emit &&out)
-    {
-        for (int i = 0; i < m_have; ++i)
-            out(EscapedByteBase + m_pending[i]);
-        m_have = 0;
-        m_need = 0;
-    }
-
-private:
-    template <class Emit>
-    void start(unsigned char byte, Emit &&out)
-    {
-        m_low = 0x80;
-        m_high = 0xBF;
-        if (byte < 0x80) {
-            out(char32_t{byte});
-            return;
-        }
-        // The narrowed second-byte ranges rule out overlong forms, surrogates and values past U+10FFFF.
-        if (byte >= 0xC2 && byte <= 0xDF) {
-            m_need = 1;
-            m_value = byte & 0x1Fu;
-        } else if (byte >= 0xE0 && byte <= 0xEF) {
-            m_need = 2;
-            m_value = byte & 0x0Fu;
-            if (byte == 0xE0) m_low = 0xA0;
-            if (byte == 0xED) m_high = 0x9F;
-        } else if (byte >= 0xF0 && byte <= 0xF4) {
-            m_need = 3;
-            m_value = byte & 0x07u;
-            if (byte == 0xF0) m_low = 0x90;
-            if (byte == 0xF4) m_high = 0x8F;
-        } else {
-            out(EscapedByteBase + byte);
-            return;
-        }
-        m_pending[0] = byte;
-        m_have = 1;
-    }
-
-    std::array<unsigned char, 4> m_pending{};
-    int m_have = 0;
-    int m_need = 0;
-    char32_t m_value = 0;
-    unsigned char m_low = 0x80;
-    unsigned char m_high = 0xBF;
 };
 
 // The entry as the analysis takes it: cut to 13 characters, and a 12-character entry (a UPC-A
@@ -182,6 +93,22 @@ struct Verdict
     std::string_view country;
 };
 [[nodiscard]] std::optional<Verdict> verdictOfThirteenDigits(std::string_view entry) noexcept;
+
+// GTINs, the GS1 family of article numbers: 8, 12, 13 or 14 digits, the last of which checks
+// the others with weight 3 on the digit next to it and 1 and 3 in turn leftwards from there
+// (for 13 digits, the rule above).
+enum class Kind { Gtin8, Gtin12, Gtin13, Gtin14 };
+[[nodiscard]] std::optional<Kind> kindOfLength(std::size_t digits) noexcept;
+[[nodiscard]] std::string_view kindName(Kind kind) noexcept;   // "gtin-8", "gtin-12", ...
+// The check digit that all but the last of `digits` (ASCII digits only) call for.
+[[nodiscard]] int gtinCheckDigit(std::string_view digits) noexcept;
+
+// Who issued a GTIN of 8, 12, 13 or 14 ASCII digits, by GS1's list of prefixes: a GS1 member
+// organisation, or a range set aside (restricted circulation, books, coupons, ...). It says
+// where the number was issued, not where the product was made; the window's own country table
+// above is another thing and stays as it is.
+[[nodiscard]] std::string_view issuer(std::string_view gtin) noexcept;
+inline constexpr std::string_view UnassignedPrefix = "префикс не выдан GS1";
 
 // What the results list shows.
 struct Rgb

@@ -46,6 +46,22 @@ std::string checkOptions(const SymbolOptions &o)
     return {};
 }
 
+Code asciiCode(std::string_view text) noexcept
+{
+    Code code;
+    for (const char c : text)
+        code.append(static_cast<unsigned char>(c));
+    return code;
+}
+
+std::string asciiText(const Code &code)
+{
+    std::string text;
+    for (const char32_t c : code)
+        text += static_cast<char>(c);
+    return text;
+}
+
 std::string symbolModules(const Code &code)
 {
     if (!code.full() || !code.allDigits())
@@ -67,7 +83,7 @@ std::optional<Symbol> layoutSymbol(const Code &code, const SymbolOptions &option
     s.modules = symbolModules(code);
     if (s.modules.empty())
         return std::nullopt;
-    s.digits = code.toUtf8();
+    s.digits = asciiText(code);
 
     for (int m = 0; m < SymbolModules;) {
         if (s.modules[static_cast<std::size_t>(m)] != '1') {

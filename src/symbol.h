@@ -83,6 +83,11 @@ struct Symbol
     [[nodiscard]] double guardHeight() const { return barHeight + GuardDescent; }
 };
 
+// Plain ASCII text and a code: a byte is a character. Enough for entries that are to be digits
+// (anything else is refused all the same) and for writing the digits of a code.
+[[nodiscard]] Code asciiCode(std::string_view text) noexcept;
+[[nodiscard]] std::string asciiText(const Code &code);
+
 // The 95 modules of 13 digits; empty for anything but 13 digits.
 [[nodiscard]] std::string symbolModules(const Code &code);
 

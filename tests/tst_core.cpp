@@ -1,6 +1,7 @@
 // The rules without any window: what an entry becomes, the check digit, the prefix rules,
 // the number sets and the module string.
 #include "ean13.h"
+#include "utf8.h"
 
 #include <QtTest>
 
@@ -123,11 +124,11 @@ void TestCore::cutCountsCharactersNotBytes()
     QFETCH(QByteArray, utf8);
     QFETCH(int, size);
     QFETCH(QString, status);
-    const ean13::Analysis a = ean13::analyse(ean13::Code::fromUtf8(std::string_view(utf8.constData(), utf8.size())));
+    const ean13::Analysis a = ean13::analyse(ean13::cli::codeFromUtf8(std::string_view(utf8.constData(), utf8.size())));
     QCOMPARE(a.entry.code.size(), size);
     QCOMPARE(fromView(ean13::statusName(a.status)), status);
     // What came in goes out unchanged, stray bytes included.
-    const QByteArray back = QByteArray::fromStdString(ean13::Code::fromUtf8(std::string_view(utf8.constData(), utf8.size())).toUtf8());
+    const QByteArray back = QByteArray::fromStdString(ean13::cli::toUtf8(ean13::cli::codeFromUtf8(std::string_view(utf8.constData(), utf8.size()))));
     QVERIFY(utf8.startsWith(back));
 }
 
@@ -409,7 +410,7 @@ void TestCore::bytePathAgreesWithAnalysis()
         if (round % 2)
             entry[rng.bounded(13)] = near[rng.bounded(static_cast<int>(sizeof near))];
         const auto quick = ean13::verdictOfThirteenDigits(entry);
-        const ean13::Analysis full = ean13::analyse(ean13::Code::fromUtf8(entry));
+        const ean13::Analysis full = ean13::analyse(ean13::cli::codeFromUtf8(entry));
         QCOMPARE(quick.has_value(), full.accepted());
         if (quick) {
             QCOMPARE(quick->status, full.status);

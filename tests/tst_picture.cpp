@@ -90,7 +90,7 @@ void TestPicture::barsGuardsAndDigits()
     QFETCH(QString, code);
     showPictureOf(code);
     const QImage img = renderPicture();
-    const QString modules = QString::fromStdString(ean13::encodeModules(ean13::Code::fromUtf8(code.toStdString())).modules);
+    const QString modules = QString::fromStdString(ean13::encodeModules(ean13::Code::fromUtf16(code.toStdU16String())).modules);
     QCOMPARE(modules.size(), 84);
 
     QSet<int> barColumns(GuardColumns.begin(), GuardColumns.end());

@@ -82,6 +82,7 @@ private slots:
     void outputRules_data();
     void outputRules();
     void aBatchWritesTheGoodOnes();
+    void ean13HandsRenderOn();
     void aSpoiledRasterIsNeverWritten_data();
     void aSpoiledRasterIsNeverWritten();
 
@@ -152,7 +153,7 @@ void TestRender::pngGeometry()
     QString modules;
     for (int m = 0; m < 113; ++m)
         modules += dark(img, m * P + 1, 20) ? u'1' : u'0';
-    QCOMPARE(modules, QString(11, u'0') + QString::fromStdString(ean13::symbolModules(ean13::Code::fromUtf8("5901234123457")))
+    QCOMPARE(modules, QString(11, u'0') + QString::fromStdString(ean13::symbolModules(ean13::asciiCode("5901234123457")))
                           + QString(7, u'0'));
     // The start guard reaches below the data bars; the first data bar (module 11 + 3 + 1) does not.
     const int guardX = 11 * P + 1;
@@ -340,6 +341,19 @@ void TestRender::aBatchWritesTheGoodOnes()
     QVERIFY(r.err.startsWith("ean13 render: X-dimension 0.339 mm (4 pixels a module at 300 dpi) in place of 0.330 mm\n"));
 }
 
+void TestRender::ean13HandsRenderOn()
+{
+    const QString file = m_dir.filePath(u"through-ean13.png"_s);
+    QProcess p;
+    p.start(QStringLiteral(EAN13_EXE), {u"render"_s, u"--dpi"_s, u"254"_s, u"--x-dim"_s, u"0.3"_s, u"-o"_s, file, u"4820000000000"_s});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(readBack(QImage(file)), u"4820000000000"_s);
+    p.start(QStringLiteral(EAN13_EXE), {u"render"_s, u"-o"_s, file, u"4820000000001"_s});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 1);   // the status comes back through ean13
+}
+
 void TestRender::aSpoiledRasterIsNeverWritten_data()
 {
     QTest::addColumn<QString>("name");
@@ -352,7 +366,7 @@ void TestRender::aSpoiledRasterIsNeverWritten()
 {
     QFETCH(QString, name);
     const ean13::SymbolFormat format = *ean13::symbolFormat(name);
-    const ean13::Code code = ean13::Code::fromUtf8("4820000000000");
+    const ean13::Code code = ean13::asciiCode("4820000000000");
     const ean13::RenderSettings settings;
     QVERIFY(!ean13::renderSymbol(code, format, settings).bytes.isEmpty());
 

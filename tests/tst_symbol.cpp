@@ -10,7 +10,7 @@ namespace {
 
 ean13::Code code(const char *digits)
 {
-    return ean13::Code::fromUtf8(digits);
+    return ean13::asciiCode(digits);
 }
 
 } // namespace

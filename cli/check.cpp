@@ -1,0 +1,149 @@
+#include "check.h"
+
+#include "input.h"
+#include "records.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+namespace ean13::cli {
+
+namespace {
+
+constexpr std::string_view Program = "ean13";
+constexpr std::string_view ArgumentsSource = "(command line)";
+
+int fail(const std::string &message)
+{
+    std::fprintf(stderr, "ean13: %s\n", message.c_str());
+    return 2;
+}
+
+// A code is 8 to 14 digits at most (GTIN-8 to GTIN-14), spaces and hyphens aside.
+bool couldBeACode(std::string_view arg)
+{
+    std::size_t digits = 0;
+    for (char c : arg) {
+        if (c >= '0' && c <= '9')
+            ++digits;
+        else if (c != ' ' && c != '-')
+            return false;
+    }
+    return digits >= 8 && digits <= 14;
+}
+
+bool namesAFile(const std::string &arg)
+{
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::u8path(arg), error);
+}
+
+bool allDigits(std::string_view s)
+{
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+} // namespace
+
+int runCheck(const CheckOptions &options)
+{
+    for (const std::string &code : options.codes) {
+        if (!couldBeACode(code) && namesAFile(code))
+            return fail("'" + code + "' is a file, not a code; to check the entries it holds, say -i '" + code
+                        + "' (see ean13 --help)");
+    }
+    Columns columns;
+    columns.delimiter = options.delimiter;
+    if (!options.column.empty()) {
+        if (allDigits(options.column)) {
+            columns.column = std::stoi(options.column.substr(0, std::min<std::size_t>(options.column.size(), 9)));
+            if (columns.column < 1)
+                return fail("--column counts from 1 (see ean13 --help)");
+        } else if (!options.header) {
+            return fail("--column " + options.column + " names a column: say --header too, so that the first line names them (see ean13 --help)");
+        }
+    }
+
+    std::vector<std::string> inputs = options.inputs;
+    if (options.codes.empty() && inputs.empty())
+        inputs.emplace_back("-");
+    const bool showOrigin = inputs.size() + (options.codes.empty() ? 0 : 1) > 1;
+
+    StandardOutput stdoutSink;
+    Output out([&stdoutSink](std::string_view bytes) { return stdoutSink.write(bytes); });
+    Records records(out, {options.format, options.rules, options.column, showOrigin});
+
+    records.setSource(ArgumentsSource);
+    long long position = 0;
+    for (const std::string &code : options.codes) {
+        records.entry(code, ++position);
+        if (out.failed())
+            break;
+    }
+
+    std::vector<char> buffer(1 << 16);
+    for (const std::string &name : inputs) {
+        if (out.failed())
+            break;
+        int error = 0;
+        std::optional<InputFile> file = InputFile::open(name, error);
+        if (!file) {
+            out.flush();
+            return fail("cannot open " + name + ": " + std::strerror(error));
+        }
+        const std::string source = name;
+        records.setSource(source);
+        std::string headerError;
+        Columns these = columns;
+        if (options.header) {
+            these.header = [&](const std::vector<std::string_view> &names) {
+                if (options.column.empty())
+                    return 0;   // no column asked for: the whole line, after the header
+                if (allDigits(options.column))
+                    return columns.column;
+                const auto at = std::find(names.begin(), names.end(), std::string_view(options.column));
+                if (at != names.end())
+                    return static_cast<int>(at - names.begin()) + 1;
+                headerError = names.empty() ? name + ": the first line is too long to be a header"
+                                            : name + " has no column named '" + options.column + "' in its first line";
+                return -1;
+            };
+        }
+        LineReader reader(records, these);
+        for (;;) {
+            const long long n = file->read(buffer.data(), buffer.size());
+            if (n < 0) {
+                const int readError = errno;
+                reader.finish();
+                out.flush();
+                return fail("cannot read " + (name == "-" ? std::string("standard input") : name) + ": "
+                            + std::strerror(readError));
+            }
+            if (n == 0)
+                break;
+            reader.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+            if (out.failed() || reader.stopped())
+                break;
+            // Input that comes slowly (a terminal, tail -f) is answered as it comes; a file or a
+            // busy pipe fills the buffer and keeps its output for one large write.
+            if (static_cast<std::size_t>(n) < buffer.size())
+                out.flush();
+        }
+        if (!headerError.empty()) {
+            out.flush();
+            return fail(headerError + " (see ean13 --help)");
+        }
+        if (!out.failed())
+            reader.finish();
+    }
+    out.flush();
+    if (out.failed())
+        return stdoutSink.failure(Program);
+    return records.allCorrect() ? 0 : 1;
+}
+
+} // namespace ean13::cli

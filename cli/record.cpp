@@ -1,0 +1,283 @@
+#include "record.h"
+
+#include "utf8.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace ean13::cli {
+
+namespace {
+
+Code codeOf(const EntryChars &e, int n)
+{
+    Code code;
+    for (int i = 0; i < n; ++i)
+        code.append(e[i]);
+    return code;
+}
+
+// The window's analysis of a code of at most 13 characters.
+Checked byTheWindowsRules(const Code &cut)
+{
+    const Analysis a = analyse(cut);
+    Checked c;
+    c.status = a.status;
+    std::copy(a.entry.code.begin(), a.entry.code.end(), c.code.begin());
+    c.codeSize = a.entry.code.size();
+    c.padded = a.entry.padded;
+    if (a.accepted()) {
+        c.expectedCheckDigit = a.expectedCheckDigit;
+        c.country = a.country;
+        c.issuer = issuer(toUtf8(a.entry.code));
+    }
+    return c;
+}
+
+bool isGtinLength(long long n) noexcept
+{
+    return n == 8 || n == 12 || n == 13 || n == 14;
+}
+
+} // namespace
+
+Checked check(const EntryChars &e, const Rules &rules)
+{
+    if (rules.asTyped)   // the cut is part of the window's rule, not a fault of the entry
+        return byTheWindowsRules(codeOf(e, std::min(e.kept(), CodeLength)));
+
+    const long long length = e.length();
+    if (length <= CodeLength && (!rules.gtin || length == UpcLength || length == CodeLength)) {
+        Checked c = byTheWindowsRules(codeOf(e, static_cast<int>(length)));
+        if (rules.gtin && c.accepted())
+            c.kind = length == UpcLength ? Kind::Gtin12 : Kind::Gtin13;
+        return c;
+    }
+
+    Checked c;
+    const int shown = rules.gtin ? EntryChars::Kept : CodeLength;
+    c.codeSize = std::min(e.kept(), shown);
+    for (int i = 0; i < c.codeSize; ++i)
+        c.code[static_cast<std::size_t>(i)] = e[i];
+    c.cut = length > c.codeSize;
+    if (!rules.gtin || !isGtinLength(length)) {
+        c.status = Status::BadLength;
+        return c;
+    }
+    std::string digits;
+    for (int i = 0; i < c.codeSize; ++i) {
+        if (!isDigit(e[i])) {
+            c.status = Status::NonDigit;
+            return c;
+        }
+        digits += static_cast<char>(e[i]);
+    }
+    c.kind = *kindOfLength(digits.size());
+    c.expectedCheckDigit = gtinCheckDigit(digits);
+    c.status = *c.expectedCheckDigit == digitValue(digits.back()) ? Status::Ok : Status::BadCheckDigit;
+    c.issuer = issuer(digits);
+    return c;
+}
+
+Checked check(std::string_view utf8, const Rules &rules)
+{
+    EntryChars e(rules.clean);
+    forEachChar(utf8, [&e](char32_t ch) { e.add(ch); });
+    return check(e, rules);
+}
+
+std::optional<Checked> checkThirteenDigits(std::string_view entry)
+{
+    const auto v = verdictOfThirteenDigits(entry);
+    if (!v)
+        return std::nullopt;
+    Checked c;
+    c.status = v->status;
+    std::copy(entry.begin(), entry.end(), c.code.begin());
+    c.codeSize = CodeLength;
+    c.expectedCheckDigit = v->expectedCheckDigit;
+    c.country = v->country;
+    c.issuer = issuer(entry);
+    return c;
+}
+
+// ---- Writing ------------------------------------------------------------------------------
+
+namespace {
+
+void putNumber(Output &out, long long n)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    out.put(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+}
+
+// What the window's results list would show, one line at a time.
+template <class Visit>
+void forEachLine(const Checked &c, Visit &&visit)
+{
+    switch (c.status) {
+    case Status::BadLength:
+        visit(errorMessage(static_cast<int>(ErrorKind::Length)));
+        return;
+    case Status::NonDigit:
+        visit(errorMessage(static_cast<int>(ErrorKind::NonDigit)));
+        return;
+    case Status::Ok:
+    case Status::BadCheckDigit:
+        visit(checkDigitVerdict(c.status == Status::Ok));
+        if (!c.country.empty()) {   // the window names a country for 13-digit codes only
+            visit(Separator);
+            visit(std::string_view(countryLine(c.country)));
+        }
+        return;
+    }
+}
+
+void writeTextOrigin(Output &out, const Origin *origin)
+{
+    if (!origin)
+        return;
+    appendTextString(out, origin->source);
+    if (origin->line > 0) {
+        out.put(':');
+        putNumber(out, origin->line);
+    }
+    out.put('\t');
+}
+
+void writeJsonOrigin(Output &out, const Origin *origin)
+{
+    if (!origin)
+        return;
+    out.put("\"source\":\"");
+    appendJsonString(out, origin->source);
+    out.put('"');
+    if (origin->line > 0) {
+        out.put(",\"line\":");
+        putNumber(out, origin->line);
+    }
+    out.put(',');
+}
+
+constexpr std::string_view Ellipsis = "…";
+
+} // namespace
+
+void writeTextRecord(Output &out, const Checked &c, const Origin *origin)
+{
+    writeTextOrigin(out, origin);
+    for (int i = 0; i < c.codeSize; ++i) {
+        const char32_t ch = c.code[static_cast<std::size_t>(i)];
+        if (isDigit(ch))
+            out.put(static_cast<char>(ch));
+        else
+            appendTextChar(out, ch);
+    }
+    if (c.cut)
+        out.put(Ellipsis);
+    out.put('\t');
+    out.put(statusName(c.status));
+    out.put('\t');
+    if (c.accepted()) {
+        out.put(static_cast<char>('0' + *c.expectedCheckDigit));
+        out.put('\t');
+        out.put(c.country.empty() ? c.issuer : c.country);
+    } else {
+        out.put("-\t");
+        forEachLine(c, [&out](std::string_view line) { out.put(line); });   // the one error line
+    }
+    out.put('\n');
+    out.flushIfFull();
+}
+
+void beginJsonRecord(Output &out, const Origin *origin)
+{
+    out.put('{');
+    writeJsonOrigin(out, origin);
+    out.put("\"entry\":\"");
+}
+
+void endJsonRecord(Output &out, const Checked &c)
+{
+    out.put("\",\"code\":\"");
+    for (int i = 0; i < c.codeSize; ++i)
+        appendJsonChar(out, c.code[static_cast<std::size_t>(i)]);
+    out.put("\",\"status\":\"");
+    out.put(statusName(c.status));
+    out.put("\",\"colour\":\"");
+    out.put(c.accepted() ? "blue" : "red");
+    out.put("\",\"lines\":[");
+    bool first = true;
+    forEachLine(c, [&](std::string_view line) {
+        if (!first)
+            out.put(',');
+        first = false;
+        out.put('"');
+        out.put(line);   // the program's own texts: UTF-8 with nothing to escape
+        out.put('"');
+    });
+    out.put("],\"picture\":");
+    out.put(c.pictureOffered() ? "true" : "false");
+    if (c.kind) {
+        out.put(",\"kind\":\"");
+        out.put(kindName(*c.kind));
+        out.put('"');
+    }
+    if (c.accepted()) {
+        out.put(",\"expected_check_digit\":");
+        out.put(static_cast<char>('0' + *c.expectedCheckDigit));
+        if (!c.country.empty()) {
+            out.put(",\"country\":\"");
+            out.put(c.country);
+            out.put('"');
+        }
+        out.put(",\"issuer\":\"");
+        out.put(c.issuer);
+        out.put('"');
+        if (c.codeSize == CodeLength) {
+            Code code;
+            for (int i = 0; i < c.codeSize; ++i)
+                code.append(c.code[static_cast<std::size_t>(i)]);
+            const Encoding e = encodeModules(code);
+            out.put(",\"first_digit\":\"");
+            out.put(static_cast<char>(*e.firstDigit));
+            out.put("\",\"modules\":\"");
+            out.put(e.modules);
+            out.put('"');
+        }
+    }
+    out.put("}\n");
+    out.flushIfFull();
+}
+
+void writeJsonRecord(Output &out, const Checked &c, std::string_view entry, const Origin *origin)
+{
+    beginJsonRecord(out, origin);
+    appendJsonString(out, entry);
+    endJsonRecord(out, c);
+}
+
+void writeMissingColumn(Output &out, Format format, std::string_view column, const Origin *origin)
+{
+    if (format == Format::Text) {
+        writeTextOrigin(out, origin);
+        out.put('\t');
+        out.put(MissingColumnStatus);
+        out.put("\t-\t");
+        out.put("В записи нет столбца «");
+        appendTextString(out, column);
+        out.put("».\n");
+    } else {
+        out.put('{');
+        writeJsonOrigin(out, origin);
+        out.put("\"status\":\"");
+        out.put(MissingColumnStatus);
+        out.put("\",\"column\":\"");
+        appendJsonString(out, column);
+        out.put("\"}\n");
+    }
+    out.flushIfFull();
+}
+
+} // namespace ean13::cli

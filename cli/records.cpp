@@ -1,0 +1,68 @@
+#include "records.h"
+
+namespace ean13::cli {
+
+Records::Records(Output &out, RecordOptions options)
+    : m_out(out), m_options(std::move(options)), m_chars(m_options.rules.clean)
+{
+}
+
+void Records::entry(std::string_view bytes, long long line)
+{
+    const Origin origin{m_source, line};
+    std::optional<Checked> c = checkThirteenDigits(bytes);   // the bulk case
+    if (c && m_options.rules.gtin)
+        c->kind = Kind::Gtin13;
+    if (!c)
+        c = check(bytes, m_options.rules);
+    counted(c->status == Status::Ok);
+    if (m_options.format == Format::Text)
+        writeTextRecord(m_out, *c, originOrNull(origin));
+    else
+        writeJsonRecord(m_out, *c, bytes, originOrNull(origin));
+}
+
+void Records::beginEntry(long long line)
+{
+    m_line = line;
+    m_chars = EntryChars(m_options.rules.clean);
+    m_decoder = Utf8Decoder{};
+    const Origin origin{m_source, line};
+    if (m_options.format == Format::Json)
+        beginJsonRecord(m_out, originOrNull(origin));
+}
+
+void Records::add(char32_t c)
+{
+    m_chars.add(c);
+    if (m_options.format == Format::Json)
+        appendJsonChar(m_out, c);   // the entry as it streams past: a huge one is never held whole
+}
+
+void Records::entryBytes(std::string_view bytes)
+{
+    for (char b : bytes)
+        m_decoder.feed(static_cast<unsigned char>(b), [this](char32_t c) { add(c); });
+    m_out.flushIfFull();
+}
+
+void Records::endEntry()
+{
+    m_decoder.flush([this](char32_t c) { add(c); });
+    const Checked c = check(m_chars, m_options.rules);
+    counted(c.status == Status::Ok);
+    const Origin origin{m_source, m_line};
+    if (m_options.format == Format::Text)
+        writeTextRecord(m_out, c, originOrNull(origin));
+    else
+        endJsonRecord(m_out, c);
+}
+
+void Records::missingColumn(long long line)
+{
+    counted(false);
+    const Origin origin{m_source, line};
+    writeMissingColumn(m_out, m_options.format, m_options.column, originOrNull(origin));
+}
+
+} // namespace ean13::cli

@@ -1,0 +1,56 @@
+// Turns the entries that a reader finds into records: the one place where records are written
+// and counted.
+#pragma once
+
+#include "input.h"
+#include "record.h"
+#include "utf8.h"
+
+#include <string>
+#include <string_view>
+
+namespace ean13::cli {
+
+struct RecordOptions
+{
+    Format format = Format::Text;
+    Rules rules;
+    std::string column;        // as asked for, for the records of lines that lack it
+    bool showOrigin = false;   // source and line in every record
+};
+
+class Records final : public EntrySink
+{
+public:
+    Records(Output &out, RecordOptions options);
+
+    void setSource(std::string_view source) { m_source = source; }   // kept, not copied
+    [[nodiscard]] bool allCorrect() const noexcept { return m_allCorrect; }
+    [[nodiscard]] long long count() const noexcept { return m_records; }
+
+    void entry(std::string_view bytes, long long line) override;
+    void beginEntry(long long line) override;
+    void entryBytes(std::string_view bytes) override;
+    void endEntry() override;
+    void missingColumn(long long line) override;
+
+private:
+    void counted(bool correct) noexcept
+    {
+        ++m_records;
+        m_allCorrect = m_allCorrect && correct;
+    }
+    void add(char32_t c);
+    [[nodiscard]] const Origin *originOrNull(const Origin &origin) const { return m_options.showOrigin ? &origin : nullptr; }
+
+    Output &m_out;
+    RecordOptions m_options;
+    std::string_view m_source;
+    long long m_line = 0;
+    EntryChars m_chars;
+    Utf8Decoder m_decoder;
+    long long m_records = 0;
+    bool m_allCorrect = true;
+};
+
+} // namespace ean13::cli
