@@ -9,13 +9,13 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QThread>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace Qt::Literals::StringLiterals;
@@ -215,22 +215,21 @@ int main(int argc, char **argv)
         return toDirectory ? QDir(outPath).filePath(QString::fromStdString(ean13::asciiText(e.code)) + suffix) : outPath;
     };
 
-    // Each symbol is independent of the others: as many at once as there are processors, which
-    // also overlaps the wait for the disk that every whole-file write ends with.
+    // Each symbol is independent of the others: several at once, more than there are processors so
+    // that the wait for the disk, which every whole-file write ends with, overlaps with work. They
+    // run in the toolkit's own pool, where its image operations stay on the calling thread instead
+    // of being split across the pool again.
     std::vector<Outcome> outcomes(entries.size());
     std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        for (std::size_t i; (i = next++) < entries.size();)
-            outcomes[i] = renderOne(entries[i], *format, settings, pathOf(entries[i]));
-    };
-    const std::size_t helpers = std::min<std::size_t>(static_cast<std::size_t>(4 * std::max(1, QThread::idealThreadCount())),
-                                                      entries.size()) - 1;
-    std::vector<std::thread> threads;
-    for (std::size_t t = 0; t < helpers; ++t)
-        threads.emplace_back(work);
-    work();
-    for (std::thread &t : threads)
-        t.join();
+    QThreadPool *pool = QThreadPool::globalInstance();
+    pool->setMaxThreadCount(4 * std::max(1, QThread::idealThreadCount()));
+    const auto workers = std::min<std::size_t>(static_cast<std::size_t>(pool->maxThreadCount()), entries.size());
+    for (std::size_t w = 0; w < workers; ++w)
+        pool->start([&] {
+            for (std::size_t i; (i = next++) < entries.size();)
+                outcomes[i] = renderOne(entries[i], *format, settings, pathOf(entries[i]));
+        });
+    pool->waitForDone();
 
     int status = 0;
     for (const Outcome &o : outcomes) {
