@@ -8,6 +8,7 @@ Each command runs once as a whole process into an empty directory on the same di
 """
 import os
 import random
+import resource
 import shutil
 import subprocess
 import sys
@@ -30,15 +31,23 @@ while len(codes) < count:
     codes.add(body + check_digit(body))
 
 
+def children_cpu():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
 def timed(argv, out_dir):
+    """Wall-clock seconds and processor seconds (user and system, all threads) of one run."""
     os.makedirs(out_dir)
+    cpu = children_cpu()
     start = time.perf_counter()
     result = subprocess.run(argv, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, check=False)
     seconds = time.perf_counter() - start
+    cpu = children_cpu() - cpu
     written = len(os.listdir(out_dir))
     if result.returncode != 0 or written != count:
         sys.exit(f"{argv[0]} failed ({result.returncode}, {written} files): {result.stderr[:300]!r}")
-    return seconds
+    return seconds, cpu
 
 
 with tempfile.TemporaryDirectory(dir=os.environ.get("BENCH_DIR")) as tmp:
@@ -47,14 +56,15 @@ with tempfile.TemporaryDirectory(dir=os.environ.get("BENCH_DIR")) as tmp:
         f.write("\n".join(sorted(codes)) + "\n")
     print(f"{count} codes, files into {tmp}")
     for fmt in ("svg", "png"):
-        ours = timed([render, "--format", fmt, "-i", list_file, "-o", os.path.join(tmp, "ours-" + fmt)],
+        ours, ours_cpu = timed([render, "--format", fmt, "-i", list_file, "-o", os.path.join(tmp, "ours-" + fmt)],
                      os.path.join(tmp, "ours-" + fmt))
         zint_args = ["zint", "--batch", "-b", "EANX", f"--filetype={fmt}", "-i", list_file,
                      "-o", os.path.join(tmp, "zint-" + fmt, "~~~~~~~~~~~~~." + fmt)]
         if fmt == "png":
             zint_args.insert(1, "--scale=4")
-        theirs = timed(zint_args, os.path.join(tmp, "zint-" + fmt))
-        print(f"{fmt}: ean13 render {ours:.2f} s ({count / ours:,.0f} files a second, verified); "
-              f"zint --batch {theirs:.2f} s ({count / theirs:,.0f} a second); ratio {theirs / ours:.2f} of zint's throughput")
+        theirs, theirs_cpu = timed(zint_args, os.path.join(tmp, "zint-" + fmt))
+        print(f"{fmt}: ean13 render {ours:.2f} s ({count / ours:,.0f} files a second, verified; {ours_cpu:.2f} s of processor); "
+              f"zint --batch {theirs:.2f} s ({count / theirs:,.0f} a second; {theirs_cpu:.2f} s of processor); "
+              f"{theirs / ours:.2f} of zint's throughput")
         shutil.rmtree(os.path.join(tmp, "ours-" + fmt))
         shutil.rmtree(os.path.join(tmp, "zint-" + fmt))

