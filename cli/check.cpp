@@ -23,7 +23,7 @@ int fail(const std::string &message)
     return 2;
 }
 
-// A code is 8 to 14 digits at most (GTIN-8 to GTIN-14), spaces and hyphens aside.
+// A code has 8 to 14 digits (GTIN-8 to GTIN-14), spaces and hyphens aside.
 bool couldBeACode(std::string_view arg)
 {
     std::size_t digits = 0;
@@ -47,6 +47,55 @@ bool allDigits(std::string_view s)
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// The column that the options ask for, given the names in an input's header: 0 for the whole
+// line, or -1 with the reason in `error`.
+int columnInHeader(const std::vector<std::string_view> &names, const CheckOptions &options, int number,
+                   const std::string &input, std::string &error)
+{
+    if (names.empty()) {
+        error = input + ": the first line is too long to be a header";
+        return -1;
+    }
+    if (options.column.empty())
+        return 0;
+    if (allDigits(options.column))
+        return number;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::string_view name = names[i];
+        if (i == 0 && name.substr(0, 3) == "\xEF\xBB\xBF")
+            name.remove_prefix(3);   // the byte-order mark that spreadsheets put first
+        if (name == options.column)
+            return static_cast<int>(i) + 1;
+    }
+    error = input + " has no column named '" + options.column + "' in its first line";
+    return -1;
+}
+
+// Reads the input to its end, or until the output or the reader fails; says why, if it failed.
+template <class Reader>
+std::string readAll(Reader &reader, InputFile &file, const std::string &name, Output &out, std::vector<char> &buffer)
+{
+    for (;;) {
+        const long long n = file.read(buffer.data(), buffer.size());
+        if (n < 0) {
+            const int error = errno;
+            reader.finish();   // what was read is reported
+            return "cannot read " + name + ": " + std::strerror(error);
+        }
+        if (n == 0)
+            break;
+        reader.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+        if (out.failed() || reader.stopped())
+            return {};
+        // Input that comes slowly (a terminal, tail -f) is answered as it comes; a file or a
+        // busy pipe fills the buffer and keeps its output for one large write.
+        if (static_cast<std::size_t>(n) < buffer.size())
+            out.flush();
+    }
+    reader.finish();
+    return {};
+}
+
 } // namespace
 
 int runCheck(const CheckOptions &options)
@@ -55,6 +104,13 @@ int runCheck(const CheckOptions &options)
         if (!couldBeACode(code) && namesAFile(code))
             return fail("'" + code + "' is a file, not a code; to check the entries it holds, say -i '" + code
                         + "' (see ean13 --help)");
+    }
+    for (const std::string &code : options.codes) {
+        // No code holds a slash: this was meant as a file. It is checked as the code it was
+        // given as, but not without a word.
+        if (code.find_first_of("/\\") != std::string::npos)
+            std::fprintf(stderr, "ean13: '%s' is checked as a code: there is no such file (to read a file, say -i FILE)\n",
+                         code.c_str());
     }
     Columns columns;
     columns.delimiter = options.delimiter;
@@ -85,7 +141,7 @@ int runCheck(const CheckOptions &options)
             break;
     }
 
-    std::vector<char> buffer(1 << 16);
+    std::vector<char> buffer(inputs.empty() ? 0 : 1 << 16);
     for (const std::string &name : inputs) {
         if (out.failed())
             break;
@@ -95,50 +151,31 @@ int runCheck(const CheckOptions &options)
             out.flush();
             return fail("cannot open " + name + ": " + std::strerror(error));
         }
-        const std::string source = name;
-        records.setSource(source);
+        records.setSource(name);
+        const std::string shownName = name == "-" ? std::string("standard input") : name;
         std::string headerError;
         Columns these = columns;
         if (options.header) {
             these.header = [&](const std::vector<std::string_view> &names) {
-                if (options.column.empty())
-                    return 0;   // no column asked for: the whole line, after the header
-                if (allDigits(options.column))
-                    return columns.column;
-                const auto at = std::find(names.begin(), names.end(), std::string_view(options.column));
-                if (at != names.end())
-                    return static_cast<int>(at - names.begin()) + 1;
-                headerError = names.empty() ? name + ": the first line is too long to be a header"
-                                            : name + " has no column named '" + options.column + "' in its first line";
-                return -1;
+                return columnInHeader(names, options, columns.column, shownName, headerError);
             };
         }
-        LineReader reader(records, these);
-        for (;;) {
-            const long long n = file->read(buffer.data(), buffer.size());
-            if (n < 0) {
-                const int readError = errno;
-                reader.finish();
-                out.flush();
-                return fail("cannot read " + (name == "-" ? std::string("standard input") : name) + ": "
-                            + std::strerror(readError));
-            }
-            if (n == 0)
-                break;
-            reader.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
-            if (out.failed() || reader.stopped())
-                break;
-            // Input that comes slowly (a terminal, tail -f) is answered as it comes; a file or a
-            // busy pipe fills the buffer and keeps its output for one large write.
-            if (static_cast<std::size_t>(n) < buffer.size())
-                out.flush();
+        std::string readError;
+        if (options.csv) {
+            CsvReader reader(records, these);
+            readError = readAll(reader, *file, shownName, out, buffer);
+            if (readError.empty() && !reader.error().empty())
+                readError = shownName + ": " + reader.error();
+        } else {
+            LineReader reader(records, these);
+            readError = readAll(reader, *file, shownName, out, buffer);
         }
-        if (!headerError.empty()) {
+        if (!headerError.empty())
+            readError = headerError + " (see ean13 --help)";
+        if (!readError.empty()) {
             out.flush();
-            return fail(headerError + " (see ean13 --help)");
+            return fail(readError);
         }
-        if (!out.failed())
-            reader.finish();
     }
     out.flush();
     if (out.failed())

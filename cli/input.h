@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+struct csv_parser;
+
 namespace ean13::cli {
 
 // An input opened for reading: a named file, or standard input for "-".
@@ -50,14 +52,16 @@ struct Columns
 {
     int column = 0;          // counted from 1; 0: the whole line
     char delimiter = '\t';
-    // With a header, the first record names the columns and is no entry: given its fields (none
-    // for a line too long to be a header), this says which column is the entry (0: the whole
-    // line), or -1 to read no further.
+    // With a header, the first record names the columns and is no entry: given its fields, this
+    // says which column is the entry (0: the whole line), or -1 to read no further. It is given
+    // no fields for a first line too long to be a header, and must say -1 then.
     std::function<int(const std::vector<std::string_view> &names)> header;
 };
 
 // A header longer than this is no header: a file of something else, read no further.
 inline constexpr std::size_t MaxHeaderBytes = 1 << 20;
+// A CSV field is held whole while it is read: one longer than this stops the reading.
+inline constexpr std::size_t MaxCsvFieldBytes = std::size_t{64} << 20;
 
 // Splits a stream into lines (LF or CRLF ends one; nothing else is trimmed) and hands the entry
 // of each line, or its column, to the sink.
@@ -90,6 +94,49 @@ private:
     std::string m_headerText;
 };
 
+// Reads RFC 4180 CSV: fields between delimiters, quoted fields that may hold the delimiter,
+// doubled quotes and line breaks. A CR, LF or CRLF ends a record. Each record gives the field of
+// the column asked for (the first if none was) to the sink.
+class CsvReader
+{
+public:
+    CsvReader(EntrySink &sink, Columns columns);
+    ~CsvReader();
+    CsvReader(const CsvReader &) = delete;
+    CsvReader &operator=(const CsvReader &) = delete;
+
+    void feed(std::string_view bytes);
+    void finish();   // the end of the input: a last record without a line end counts too
+    [[nodiscard]] bool stopped() const noexcept { return m_stopped; }
+    [[nodiscard]] const std::string &error() const noexcept { return m_error; }   // why it stopped, if not the header
+
+    // libcsv's callbacks.
+    void field(std::string_view bytes);
+    void recordEnd();
+
+private:
+    void line(std::string_view bytes, bool ended);
+    void parse(std::string_view bytes);
+    void fail(std::string message);
+
+    EntrySink &m_sink;
+    Columns m_columns;
+    ::csv_parser *m_parser;
+    bool m_inParser = false;    // a record that the parser has begun and not yet ended
+    bool m_atLineStart = true;
+    long long m_line = 0;       // lines begun so far
+    long long m_recordLine = 0;
+    std::string m_carry;        // a line begun in an earlier piece
+    int m_field = 0;            // fields of the record so far
+    bool m_gotEntry = false;
+    bool m_inHeader = false;
+    std::vector<std::string> m_names;
+    bool m_stopped = false;
+    std::string m_error;
+};
+
+// The field `column` (from 1) of a line, if it has one.
+[[nodiscard]] std::optional<std::string_view> fieldOf(std::string_view line, int column, char delimiter);
 // Splits one line (no line end) into its fields at `delimiter`.
 [[nodiscard]] std::vector<std::string_view> splitFields(std::string_view line, char delimiter);
 

@@ -26,7 +26,7 @@ constexpr std::string_view Subcommands =
     "\n"
     "Subcommands:\n"
     "  check   checks article numbers (the default: the word may be left out)\n"
-    "  render  draws the standard barcode symbol of a code as an image file\n"
+    "  render  draws the standard barcode symbol of a code into a file\n"
     "  scan    finds barcodes in images and checks each code found\n"
     "\n";
 
@@ -44,7 +44,8 @@ constexpr std::string_view CheckHelp =
     "                      as missing-column\n"
     "  --delimiter C       the character between fields: tab by default, comma with --csv\n"
     "  --csv               read CSV files (RFC 4180): quoted fields may hold the delimiter,\n"
-    "                      doubled quotes and line breaks\n"
+    "                      doubled quotes and line breaks; the entry is the first field\n"
+    "                      unless --column says which\n"
     "  --header            the first line (record) of each input names the columns and is\n"
     "                      not checked\n"
     "\n"
@@ -67,11 +68,11 @@ constexpr std::string_view CheckHelp =
     "  TEXT    the country of origin (for 8 and 14 digits: who issued the number), or the\n"
     "          error message\n"
     "\n"
-    "  --json  JSON Lines instead: source and line (with several inputs), entry, code, status,\n"
-    "          colour, lines, picture, kind (with --gtin), and for accepted codes\n"
-    "          expected_check_digit, country, issuer (who issued the number: the GS1 member\n"
-    "          organisation or the range's use, not where the product was made), first_digit\n"
-    "          and modules; bytes that are not UTF-8 show as U+FFFD\n"
+    "  --json  JSON Lines instead: source and line (with several inputs), entry (as read), code,\n"
+    "          status, colour, lines, picture, and for accepted codes kind (with --gtin),\n"
+    "          expected_check_digit, country (13 digits), issuer (who issued the number: a GS1\n"
+    "          member organisation or what the range is for; not where the product was made),\n"
+    "          first_digit and modules (13 digits); bytes that are not UTF-8 show as U+FFFD\n"
     "\n"
     "Examples:\n"
     "  ean13 4820000000000 036000291452\n"
@@ -115,7 +116,7 @@ int main(int argc, char **argv)
     app.set_help_flag("-h,--help");
     app.set_version_flag("--version", "ean13 (Barcode Analyser) " EAN13_VERSION);
     app.add_flag("--json", json);
-    app.add_option("-i,--input", o.inputs)->type_name("FILE");
+    app.add_option("-i,--input", o.inputs)->type_name("FILE")->allow_extra_args(false);   // one FILE each
     app.add_option("--column", o.column);
     app.add_option("--delimiter", delimiter);
     app.add_flag("--csv", o.csv);

@@ -17,7 +17,7 @@ namespace ean13::cli {
 
 bool Output::flush()
 {
-    if (!m_failed && m_used > 0 && !m_sink(std::string_view(m_buffer.data(), m_used)))
+    if (!m_failed && m_used > 0 && !m_sink(std::string_view(m_buffer.get(), m_used)))
         m_failed = true;
     m_used = 0;
     return !m_failed;

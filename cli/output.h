@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -17,7 +18,8 @@ class Output
 {
 public:
     using Sink = std::function<bool(std::string_view)>;
-    explicit Output(Sink sink) : m_sink(std::move(sink)), m_buffer(Capacity + Slack, '\0') {}
+    // The buffer is left uninitialised: a single short record touches one page of it, not 17.
+    explicit Output(Sink sink) : m_sink(std::move(sink)), m_buffer(new char[Capacity + Slack]), m_size(Capacity + Slack) {}
 
     void put(char c)
     {
@@ -27,7 +29,7 @@ public:
     void put(std::string_view s)
     {
         room(s.size());
-        std::memcpy(m_buffer.data() + m_used, s.data(), s.size());
+        std::memcpy(m_buffer.get() + m_used, s.data(), s.size());
         m_used += s.size();
     }
     // Called between records and inside long ones, so that a huge line is never held whole.
@@ -44,12 +46,18 @@ private:
     static constexpr std::size_t Slack = 1 << 12;
     void room(std::size_t n)
     {
-        if (m_used + n > m_buffer.size())
-            m_buffer.resize(std::max(2 * m_buffer.size(), m_used + n));
+        if (m_used + n <= m_size)
+            return;
+        const std::size_t size = std::max(2 * m_size, m_used + n);
+        std::unique_ptr<char[]> bigger(new char[size]);
+        std::memcpy(bigger.get(), m_buffer.get(), m_used);
+        m_buffer = std::move(bigger);
+        m_size = size;
     }
 
     Sink m_sink;
-    std::string m_buffer;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_size;
     std::size_t m_used = 0;
     bool m_failed = false;
 };

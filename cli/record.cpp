@@ -29,7 +29,9 @@ Checked byTheWindowsRules(const Code &cut)
     if (a.accepted()) {
         c.expectedCheckDigit = a.expectedCheckDigit;
         c.country = a.country;
-        c.issuer = issuer(toUtf8(a.entry.code));
+        char digits[CodeLength];
+        std::copy(a.entry.code.begin(), a.entry.code.end(), digits);   // all ASCII digits here
+        c.issuer = issuer(std::string_view(digits, CodeLength));
     }
     return c;
 }
@@ -188,6 +190,24 @@ void writeTextRecord(Output &out, const Checked &c, const Origin *origin)
         forEachLine(c, [&out](std::string_view line) { out.put(line); });   // the one error line
     }
     out.put('\n');
+    out.flushIfFull();
+}
+
+void writeTextRecord(Output &out, std::string_view digits, const Verdict &v, const Origin *origin)
+{
+    writeTextOrigin(out, origin);
+    // The whole record in one piece: 13 digits, status, check digit and country, under 100 bytes.
+    char record[128];
+    char *p = std::copy(digits.begin(), digits.end(), record);
+    *p++ = '\t';
+    const std::string_view status = statusName(v.status);
+    p = std::copy(status.begin(), status.end(), p);
+    *p++ = '\t';
+    *p++ = static_cast<char>('0' + v.expectedCheckDigit);
+    *p++ = '\t';
+    p = std::copy(v.country.begin(), v.country.end(), p);
+    *p++ = '\n';
+    out.put(std::string_view(record, static_cast<std::size_t>(p - record)));
     out.flushIfFull();
 }
 

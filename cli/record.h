@@ -79,6 +79,8 @@ struct Origin
 
 // Text: one line of tab-separated fields, [SOURCE[:LINE]] CODE STATUS CHECK TEXT.
 void writeTextRecord(Output &out, const Checked &c, const Origin *origin = nullptr);
+// The same for the bulk case, 13 ASCII digits and their verdict, with no Checked to build.
+void writeTextRecord(Output &out, std::string_view thirteenDigits, const Verdict &v, const Origin *origin = nullptr);
 // JSON: one object on one line. The entry can be given whole, or streamed between the two halves.
 void writeJsonRecord(Output &out, const Checked &c, std::string_view entry, const Origin *origin = nullptr);
 void beginJsonRecord(Output &out, const Origin *origin);   // up to the entry's opening quote

@@ -394,9 +394,10 @@ struct IssuerRange
     std::string_view text;
 };
 
-// GS1's list of prefixes ("GS1 Company Prefix", gs1.org/standards/id-keys/company-prefix), as
-// published in 2024: the member organisation that issues numbers under each prefix, and the
-// ranges set aside for other uses. Prefixes that are not listed are not issued.
+// GS1's list of prefixes ("GS1 Company Prefix", gs1.org/standards/id-keys/company-prefix) as it
+// stood in 2024: the member organisation that issues numbers under each prefix, and the ranges
+// set aside for other uses. Prefixes that are not listed are not issued; organisations that
+// joined later are missing until the table is brought up to date from that list.
 constexpr IssuerRange Issuers[] = {
     {0, 19, "GS1 США"},
     {20, 29, "номер ограниченного обращения внутри региона"},

@@ -1,10 +1,12 @@
 #include "helper.h"
 
+#include "helpfile.h"
 #include "helptext.h"
 #include "main.h"
 #include "windows.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -12,12 +14,6 @@
 using namespace Qt::Literals::StringLiterals;
 
 THelpForm *HelpForm = nullptr;
-
-namespace {
-
-const QString HelpFileName = u"Tavik.txt"_s;
-
-} // namespace
 
 THelpForm::THelpForm(QWidget *parent)
     : QWidget(parent, FixedWindow),
@@ -64,20 +60,24 @@ void THelpForm::closeEvent(QCloseEvent *event)
 
 void THelpForm::FormShow()
 {
-    QFile file(HelpFileName);
+    QString fileName = helpfile::path();
+    if (fileName.isEmpty())
+        fileName = helpfile::name();   // gone since the help command looked: opening it says so
+    const QString shownName = QDir::toNativeSeparators(fileName);
+    QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        showMessage(this, u"Не удалось открыть файл %1: %2"_s.arg(HelpFileName, file.errorString()));
+        showMessage(this, u"Не удалось открыть файл %1: %2"_s.arg(shownName, file.errorString()));
         return;
     }
     const helptext::Loaded loaded = helptext::read(file);
     RichEdit1->setPlainText(loaded.text);   // one call, not one append a line: large files stay quick
     if (!loaded.error.isEmpty()) {
-        showMessage(this, u"Ошибка чтения файла %1: %2"_s.arg(HelpFileName, loaded.error));
+        showMessage(this, u"Ошибка чтения файла %1: %2"_s.arg(shownName, loaded.error));
         return;
     }
     if (loaded.cut) {
         RichEdit1->appendPlainText(u"[Показано только начало файла %1: в нём больше %2 МБ или больше %3 строк.]"_s
-                                       .arg(HelpFileName)
+                                       .arg(shownName)
                                        .arg(helptext::ShownBytes / (1024 * 1024))
                                        .arg(helptext::ShownLines));
     }
@@ -98,7 +98,7 @@ void THelpForm::FormClose()
 
 void ShowHelp()
 {
-    if (!QFile::exists(HelpFileName)) {
+    if (helpfile::path().isEmpty()) {
         showMessage(MainForm, u"-= Отсутствует файл Tavik.txt =-"_s);
         return;
     }

@@ -1,4 +1,5 @@
-// Unit helper: the help window, which shows the help file of the current working directory.
+// Unit helper: the help window, which shows the help file of the working directory, or else the
+// one installed with the program.
 #pragma once
 
 #include <QWidget>

@@ -3,6 +3,11 @@
 #include "windows.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
+
+#include <algorithm>
+#include <string_view>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -27,10 +32,62 @@ void ShowAbout(QWidget *parent)
                         u"Home page: https://barcode-analyser.example/"_s);
 }
 
+namespace {
+
+void describeCommandLine(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(
+        u"Checks retail article numbers of the EAN-13 family in a window: type a 12- or 13-digit number"
+        u" (or let a barcode scanner type it), and the program verifies its check digit, names the"
+        u" country that its prefix stands for and draws its barcode. The window speaks Russian."
+        u" For many numbers at once, see ean13."_s);
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
+} // namespace
+
+void answerCommandLine(int &argc, char **argv)
+{
+    // Only these need an answer before the window: a QApplication would want a display first.
+    const auto asksForText = [](std::string_view arg) {
+        return arg == "-h" || arg == "-?" || arg == "--help" || arg == "--help-all" || arg == "-v"
+               || arg == "--version";
+    };
+    const auto end = std::find(argv + 1, argv + argc, std::string_view("--"));
+    if (std::none_of(argv + 1, end, asksForText))
+        return;
+    QCoreApplication app(argc, argv);
+    setApplicationIdentity();
+    QCommandLineParser parser;
+    describeCommandLine(parser);
+    parser.process(app);   // prints the text asked for and ends the process
+}
+
+void setApplicationIdentity()
+{
+    QCoreApplication::setApplicationVersion(QStringLiteral(BARCODE_ANALYSER_VERSION));
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        QCoreApplication::setApplicationName(u"barcode-analyser"_s);   // what --version says
+        return;
+    }
+    QGuiApplication::setApplicationName(ApplicationTitle);
+    QGuiApplication::setDesktopFileName(u"example.barcode_analyser.BarcodeAnalyser"_s);
+    QGuiApplication::setWindowIcon(QIcon(u":/icons/barcode-analyser.svg"_s));
+}
+
 int runProgram(int &argc, char **argv, QObject *mainWindowWatcher)
 {
+    answerCommandLine(argc, argv);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(ApplicationTitle);
+    setApplicationIdentity();
+    {
+        // Qt's own options (-platform, -style...) are gone from arguments() by now; what is left
+        // must be ours, or it is a mistake worth saying.
+        QCommandLineParser parser;
+        describeCommandLine(parser);
+        parser.process(app);
+    }
     Forms forms;
     if (mainWindowWatcher)
         forms.mainForm.installEventFilter(mainWindowWatcher);

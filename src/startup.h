@@ -24,6 +24,13 @@ struct Forms
 // Shows the About message, modal, and returns once it is dismissed.
 void ShowAbout(QWidget *parent);
 
+// --help and --version, answered on standard output before any window exists, so that they work
+// where there is no display; ends the process when it answers. Any other command line passes on.
+void answerCommandLine(int &argc, char **argv);
+
+// What the desktop shows of the running program: its name, version, icon and menu entry.
+void setApplicationIdentity();
+
 class QObject;
 // Creates the windows, shows the main one and runs until it is closed. A watcher, if given, sees the
 // main window's events from the start (the start-up benchmark uses it to see the first paint).

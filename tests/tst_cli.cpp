@@ -12,9 +12,10 @@ struct Run
     QByteArray err;
 };
 
-Run run(const QStringList &args, const QByteArray &input = {})
+Run run(const QStringList &args, const QByteArray &input = {}, const QString &workingDirectory = {})
 {
     QProcess p;
+    p.setWorkingDirectory(workingDirectory);
     p.start(QStringLiteral(EAN13_EXE), args);
     if (!p.waitForStarted())
         return {};
@@ -43,6 +44,21 @@ QList<QJsonObject> records(const QByteArray &out)
 const QString LengthError = u"ОШИБКА! Длинна введенного кода отличается от 12-13!"_s;
 const QString NonDigitError = u"ОШИБКА! В коде присутствуют символы отличные от цифр!"_s;
 
+// Text records, spelled out: "CODE\tSTATUS\tCHECK\tTEXT\n".
+QByteArray rec(const QString &code, const QString &status, const QString &check, const QString &text)
+{
+    return (code + u'\t' + status + u'\t' + check + u'\t' + text + u'\n').toUtf8();
+}
+QByteArray tooLong(const QString &first13) { return rec(first13 + u"…"_s, u"bad-length"_s, u"-"_s, LengthError); }
+QByteArray shortOrLong(const QString &code) { return rec(code, u"bad-length"_s, u"-"_s, LengthError); }
+QByteArray missing(const QString &column)
+{
+    return rec(QString(), u"missing-column"_s, u"-"_s, u"В записи нет столбца «"_s + column + u"»."_s);
+}
+const QByteArray UkraineOk = rec(u"4820000000000"_s, u"ok"_s, u"0"_s, u"Украина"_s);
+const QByteArray UkraineWrong = rec(u"4820000000001"_s, u"bad-check-digit"_s, u"0"_s, u"Украина"_s);
+const QByteArray UpcOk = rec(u"0036000291452"_s, u"ok"_s, u"2"_s, u"США (Канада)"_s);
+
 } // namespace
 
 class TestCli : public QObject
@@ -65,6 +81,15 @@ private slots:
     void subcommandsAreHandedOn();
     void helpAndVersion_data();
     void helpAndVersion();
+    void entriesAndInputs_data();
+    void entriesAndInputs();
+    void gtinKindAndIssuerInJson();
+    void sourcesInJson();
+    void theReaderLeavingEarlyIsNoSuccess_data();
+    void theReaderLeavingEarlyIsNoSuccess();
+    void nothingInAFieldActsOnTheTerminal_data();
+    void nothingInAFieldActsOnTheTerminal();
+    void slowInputIsAnsweredLineByLine();
 };
 
 void TestCli::jsonOfAnAcceptedCode()
@@ -354,6 +379,247 @@ void TestCli::helpAndVersion()
     QVERIFY(p.waitForFinished(60000));
     QCOMPARE(p.exitCode(), 2);
     QVERIFY(p.readAllStandardError().startsWith("ean13: cannot write standard output: "));
+}
+
+void TestCli::entriesAndInputs_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("input");     // standard input
+    QTest::addColumn<QByteArray>("file");      // the file a.txt, if not empty
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("err");       // what standard error must contain; empty: nothing there
+
+    const QByteArray none;
+    // Strict length, and the window's cut.
+    QTest::newRow("14 characters are too many") << QStringList() << QByteArray("48200000000000\n") << none
+                                                << tooLong(u"4820000000000"_s) << 1 << none;
+    QTest::newRow("a CSV line is no code") << QStringList() << u"4820000000000;Хлеб;25\n"_s.toUtf8() << none
+                                           << tooLong(u"4820000000000"_s) << 1 << none;
+    QTest::newRow("--as-typed cuts to 13") << QStringList{u"--as-typed"_s} << QByteArray("48200000000000\n") << none
+                                           << UkraineOk << 0 << none;
+    // --clean
+    QTest::newRow("--clean drops spaces and hyphens")
+        << QStringList{u"--clean"_s} << QByteArray("4 820000 000000\n978-5-00000-000-7\n-4820000000001-\n") << none
+        << UkraineOk + rec(u"9785000000007"_s, u"ok"_s, u"7"_s, u"Россия (точно не уверен!)"_s) + UkraineWrong << 1 << none;
+    QTest::newRow("--clean keeps other characters") << QStringList{u"--clean"_s} << QByteArray("4820000000000.\n")
+                                                    << none << tooLong(u"4820000000000"_s) << 1 << none;
+    QTest::newRow("a space is a character without --clean")
+        << QStringList() << QByteArray("4 82000000000\n") << none
+        << rec(u"4 82000000000"_s, u"non-digit"_s, u"-"_s, NonDigitError) << 1 << none;
+    // --gtin
+    QTest::newRow("--gtin: 8, 12, 13 and 14 digits")
+        << QStringList{u"--gtin"_s} << QByteArray("96385074\n036000291452\n4820000000000\n14820000000007\n") << none
+        << rec(u"96385074"_s, u"ok"_s, u"4"_s, u"Глобальный офис GS1 (GTIN-8)"_s) + UpcOk + UkraineOk
+               + rec(u"14820000000007"_s, u"ok"_s, u"7"_s, u"GS1 Украина"_s)
+        << 0 << none;
+    QTest::newRow("--gtin: wrong digits, other lengths")
+        << QStringList{u"--gtin"_s} << QByteArray("96385075\n14820000000000\n123456789\n1482000000000x\n148200000000000\n") << none
+        << rec(u"96385075"_s, u"bad-check-digit"_s, u"4"_s, u"Глобальный офис GS1 (GTIN-8)"_s)
+               + rec(u"14820000000000"_s, u"bad-check-digit"_s, u"7"_s, u"GS1 Украина"_s) + shortOrLong(u"123456789"_s)
+               + rec(u"1482000000000x"_s, u"non-digit"_s, u"-"_s, NonDigitError) + tooLong(u"14820000000000"_s)
+        << 1 << none;
+    QTest::newRow("without --gtin, 8 digits are too few")
+        << QStringList() << QByteArray("96385074\n") << none << shortOrLong(u"96385074"_s) << 1 << none;
+    // Columns
+    QTest::newRow("--column 2 of tab-separated lines")
+        << QStringList{u"--column"_s, u"2"_s} << u"Хлеб\t4820000000000\t25\nМолоко\n\t4820000000001\n"_s.toUtf8() << none
+        << UkraineOk + missing(u"2"_s) + UkraineWrong << 1 << none;
+    QTest::newRow("--delimiter ;") << QStringList{u"--column"_s, u"1"_s, u"--delimiter"_s, u";"_s}
+                                   << u"4820000000000;Хлеб;25\r\n"_s.toUtf8() << none << UkraineOk << 0 << none;
+    QTest::newRow("--csv: quotes, delimiters and line breaks in fields")
+        << QStringList{u"--csv"_s, u"--column"_s, u"2"_s}
+        << QByteArray("a,\"4820000000000\"\r\n\"x, \"\"y\"\"\",4820000000001\n\"q\",\"48200\n0000000\",z\nlonely\n") << none
+        << UkraineOk + UkraineWrong + rec(u"48200\\x0a0000000"_s, u"non-digit"_s, u"-"_s, NonDigitError) + missing(u"2"_s)
+        << 1 << none;
+    QTest::newRow("--csv --header --column NAME")
+        << QStringList{u"--csv"_s, u"--header"_s, u"--column"_s, u"EAN"_s}
+        << u"\xEF\xBB\xBFИмя,EAN\nХлеб,4820000000000\n"_s.toUtf8() << none << UkraineOk << 0 << none;
+    QTest::newRow("--header --column N skips the header")
+        << QStringList{u"--header"_s, u"--column"_s, u"1"_s} << QByteArray("EAN\n4820000000000\n") << none
+        << UkraineOk << 0 << none;
+    QTest::newRow("a name the header lacks") << QStringList{u"--csv"_s, u"--header"_s, u"--column"_s, u"EAN"_s}
+                                             << QByteArray("Code\n4820000000000\n") << none << none << 2
+                                             << QByteArray("'EAN'");
+    QTest::newRow("a name needs --header") << QStringList{u"--column"_s, u"EAN"_s} << QByteArray("4820000000000\n")
+                                           << none << none << 2 << QByteArray("--header");
+    QTest::newRow("a first line too long to be a header")
+        << QStringList{u"--header"_s, u"--column"_s, u"1"_s} << QByteArray(2 << 20, 'x') + "\n4820000000000\n" << none
+        << none << 2 << QByteArray("too long to be a header");
+    QTest::newRow("a CSV field left open") << QStringList{u"--csv"_s} << QByteArray("4820000000000\n\"48200\n")
+                                           << none << UkraineOk << 2 << QByteArray("line 2");
+    // Inputs
+    QTest::newRow("codes first, then the inputs in order, each record with its source")
+        << QStringList{u"4820000000000"_s, u"-i"_s, u"a.txt"_s, u"--input"_s, u"-"_s} << QByteArray("036000291452\n")
+        << QByteArray("4820000000001\n\n") << u"(command line):1\t"_s.toUtf8() + UkraineOk + "a.txt:1\t" + UkraineWrong
+               + "a.txt:2\t" + shortOrLong(QString()) + "-:1\t" + UpcOk
+        << 1 << none;
+    QTest::newRow("one input: no sources") << QStringList{u"-i"_s, u"a.txt"_s} << none << QByteArray("4820000000000")
+                                           << UkraineOk << 0 << none;
+    QTest::newRow("a missing input: what came before stays")
+        << QStringList{u"-i"_s, u"a.txt"_s, u"-i"_s, u"missing.txt"_s, u"-i"_s, u"a.txt"_s} << none
+        << QByteArray("4820000000000\n") << "a.txt:1\t" + UkraineOk << 2 << QByteArray("missing.txt");
+    QTest::newRow("a file as CODE") << QStringList{u"4820000000000"_s, u"a.txt"_s} << none << QByteArray("x\n") << none
+                                    << 2 << QByteArray("-i 'a.txt'");
+    QTest::newRow("a path that is no file: checked, and said") << QStringList{u"no/such.txt"_s} << none << none
+                                                               << shortOrLong(u"no/such.txt"_s) << 1
+                                                               << QByteArray("no such file");
+    QTest::newRow("digits are a code, file or not") << QStringList{u"48200000"_s} << none << QByteArray("x\n")
+                                                    << shortOrLong(u"48200000"_s) << 1 << none;
+    QTest::newRow("--as-typed excludes --gtin") << QStringList{u"--as-typed"_s, u"--gtin"_s} << none << none << none
+                                                << 2 << QByteArray("ean13: ");
+}
+
+void TestCli::entriesAndInputs()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, out);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, err);
+    QTemporaryDir dir;
+    if (!file.isEmpty()) {
+        QFile f(dir.filePath(u"a.txt"_s));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(file);
+        f.close();
+        QFile::copy(dir.filePath(u"a.txt"_s), dir.filePath(u"48200000"_s));   // a file named like a code
+    }
+    const Run r = run(args, input, dir.path());
+    QCOMPARE(QString::fromUtf8(r.out), QString::fromUtf8(out));
+    QCOMPARE(r.exitCode, exitCode);
+    if (err.isEmpty()) {
+        QVERIFY2(r.err.isEmpty(), r.err.constData());
+    } else {
+        QVERIFY2(r.err.startsWith("ean13: ") && r.err.contains(err) && r.err.count('\n') == 1, r.err.constData());
+    }
+}
+
+void TestCli::gtinKindAndIssuerInJson()
+{
+    const Run r = run({u"--json"_s, u"--gtin"_s, u"96385074"_s, u"036000291452"_s, u"4600000000008"_s,
+                       u"14820000000007"_s, u"9785000000007"_s, u"123"_s});
+    const auto recs = records(r.out);
+    QCOMPARE(recs.size(), 6);
+    const QStringList kinds{u"gtin-8"_s, u"gtin-12"_s, u"gtin-13"_s, u"gtin-14"_s, u"gtin-13"_s};
+    const QStringList issuers{u"Глобальный офис GS1 (GTIN-8)"_s, u"GS1 США"_s, u"GS1 Россия"_s, u"GS1 Украина"_s,
+                              u"Bookland: ISBN (979-0: ISMN, ноты)"_s};
+    for (int i = 0; i < 5; ++i) {
+        QCOMPARE(recs[i][u"kind"_s].toString(), kinds[i]);
+        QCOMPARE(recs[i][u"issuer"_s].toString(), issuers[i]);
+        QCOMPARE(recs[i][u"status"_s].toString(), u"ok"_s);
+    }
+    // The window's findings stay what they are; what it cannot show is left out.
+    QCOMPARE(recs[2][u"country"_s].toString(), u"Страны СНГ"_s);
+    QCOMPARE(recs[4][u"country"_s].toString(), u"Россия (точно не уверен!)"_s);
+    QVERIFY(!recs[0].contains(u"country"_s) && !recs[0].contains(u"modules"_s));
+    QCOMPARE(recs[0][u"lines"_s].toArray().size(), 1);
+    QCOMPARE(recs[3][u"code"_s].toString(), u"14820000000007"_s);
+    QCOMPARE(recs[3][u"picture"_s].toBool(), false);
+    QVERIFY(!recs[5].contains(u"kind"_s) && !recs[5].contains(u"issuer"_s));
+    // Without --gtin there is no kind, but the issuer all the same.
+    const auto plain = records(run({u"--json"_s, u"4600000000008"_s}).out);
+    QVERIFY(!plain[0].contains(u"kind"_s));
+    QCOMPARE(plain[0][u"issuer"_s].toString(), u"GS1 Россия"_s);
+}
+
+void TestCli::sourcesInJson()
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath(u"b.csv"_s));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("EAN;n\n\"48200\n00000000\";x\n;\nnone\n");
+    f.close();
+    const Run r = run({u"--json"_s, u"--csv"_s, u"--delimiter"_s, u";"_s, u"--header"_s, u"--column"_s, u"n"_s,
+                       u"-i"_s, u"b.csv"_s, u"4820000000000"_s, u"-i"_s, u"-"_s},
+                      "x;n\n;4820000000000\n", dir.path());
+    const auto recs = records(r.out);
+    QCOMPARE(recs.size(), 5);
+    QCOMPARE(recs[0][u"source"_s].toString(), u"(command line)"_s);   // codes first, wherever they stand
+    QCOMPARE(recs[0][u"line"_s].toInt(), 1);
+    QCOMPARE(recs[0][u"entry"_s].toString(), u"4820000000000"_s);
+    QCOMPARE(recs[1][u"source"_s].toString(), u"b.csv"_s);
+    QCOMPARE(recs[1][u"line"_s].toInt(), 2);
+    QCOMPARE(recs[1][u"entry"_s].toString(), u"x"_s);
+    QCOMPARE(recs[2][u"line"_s].toInt(), 4);             // the record after one of two lines
+    QCOMPARE(recs[2][u"entry"_s].toString(), QString());
+    QCOMPARE(recs[3][u"line"_s].toInt(), 5);
+    QCOMPARE(recs[3][u"status"_s].toString(), u"missing-column"_s);
+    QCOMPARE(recs[3][u"column"_s].toString(), u"n"_s);
+    QCOMPARE(recs[4][u"source"_s].toString(), u"-"_s);   // standard input has a header of its own
+    QCOMPARE(recs[4][u"line"_s].toInt(), 2);
+    QCOMPARE(recs[4][u"status"_s].toString(), u"ok"_s);
+}
+
+void TestCli::theReaderLeavingEarlyIsNoSuccess_data()
+{
+    QTest::addColumn<QString>("pipeline");   // $E is ean13
+    QTest::newRow("head -1 after correct entries") << u"yes 4820000000000 | head -n 200000 | $E | head -n 1"_s;
+    QTest::newRow("JSON of an endless line") << u"$E --json < /dev/zero | head -c 60"_s;
+    QTest::newRow("started with SIGPIPE ignored") << u"trap '' PIPE; yes 4820000000000 | head -n 200000 2>/dev/null | $E | head -n 1"_s;
+    QTest::newRow("CSV column, grep -m 1") << u"yes 'a,4820000000000' | head -n 200000 | $E --csv --column 2 | grep -m 1 ok"_s;
+}
+
+void TestCli::theReaderLeavingEarlyIsNoSuccess()
+{
+    QFETCH(QString, pipeline);
+    if (QStandardPaths::findExecutable(u"bash"_s).isEmpty() || !QFile::exists(u"/dev/zero"_s))
+        QSKIP("needs bash and /dev/zero");
+    QProcess sh;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"E"_s, QStringLiteral(EAN13_EXE));
+    sh.setProcessEnvironment(env);
+    sh.start(u"bash"_s, {u"-c"_s, u"set -o pipefail; "_s + pipeline + u" > /dev/null; echo $?"_s});
+    QVERIFY(sh.waitForFinished(60000));
+    // 128 + SIGPIPE, as for any writer whose reader went away; never 0, never a message.
+    QCOMPARE(sh.readAllStandardOutput().trimmed(), QByteArray("141"));
+    QVERIFY(!sh.readAllStandardError().contains("ean13"));
+}
+
+void TestCli::nothingInAFieldActsOnTheTerminal_data()
+{
+    QTest::addColumn<QByteArray>("entry");
+    QTest::addColumn<QByteArray>("shown");
+    QTest::newRow("ESC") << QByteArray("\x1b[31m") << QByteArray("\\x1b[31m");
+    QTest::newRow("C1 CSI") << QByteArray("\xc2\x9b" "31m") << QByteArray("\\u009b31m");
+    QTest::newRow("C1 NEL") << QByteArray("a\xc2\x85" "b") << QByteArray("a\\u0085b");
+    QTest::newRow("line separator") << QByteArray("a\xe2\x80\xa8" "b") << QByteArray("a\\u2028b");
+    QTest::newRow("right-to-left override") << QByteArray("a\xe2\x80\xae" "b") << QByteArray("a\\u202eb");
+    QTest::newRow("DEL") << QByteArray("a\x7f") << QByteArray("a\\x7f");
+    QTest::newRow("a Cyrillic letter stays") << u"аб"_s.toUtf8() << u"аб"_s.toUtf8();
+}
+
+void TestCli::nothingInAFieldActsOnTheTerminal()
+{
+    QFETCH(QByteArray, entry);
+    QFETCH(QByteArray, shown);
+    const Run text = run({}, entry + '\n');
+    QCOMPARE(text.out.left(text.out.indexOf('\t')), shown);
+    const Run json = run({u"--json"_s}, entry + '\n');
+    QCOMPARE(json.out.count('\n'), 1);
+    QCOMPARE(records(json.out).value(0)[u"entry"_s].toString(), QString::fromUtf8(entry));
+    QVERIFY(!json.out.contains("\xc2\x9b") && !json.out.contains("\xe2\x80\xae"));
+}
+
+void TestCli::slowInputIsAnsweredLineByLine()
+{
+    // As from a terminal or tail -f: each record must come while the input stays open.
+    for (const QStringList &args : {QStringList(), QStringList{u"--json"_s}, QStringList{u"--csv"_s}}) {
+        QProcess p;
+        p.start(QStringLiteral(EAN13_EXE), args);
+        QVERIFY(p.waitForStarted());
+        for (const QByteArray &line : {QByteArray("4820000000000\n"), QByteArray("4820000000001\n")}) {
+            p.write(line);
+            QByteArray got;
+            while (!got.endsWith('\n') && p.waitForReadyRead(10000))
+                got += p.readAllStandardOutput();
+            QVERIFY2(got.contains(line.left(13)), qPrintable(args.join(u' ')));
+        }
+        p.closeWriteChannel();
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitCode(), 1);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

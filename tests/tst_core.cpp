@@ -66,6 +66,10 @@ private slots:
     void digitOfGroup();
     void bytePathAgreesWithAnalysis();
     void textsNeedNoEscaping();
+    void gtinCheckDigit_data();
+    void gtinCheckDigit();
+    void issuer_data();
+    void issuer();
 };
 
 void TestCore::normalise_data()
@@ -427,8 +431,11 @@ void TestCore::textsNeedNoEscaping()
     // ean13 writes the program's texts into JSON as they are: they must stay free of quotes,
     // backslashes and control characters, and be valid UTF-8.
     QStringList texts;
-    for (int p = 0; p < 1000; ++p)
+    for (int p = 0; p < 1000; ++p) {
         texts << fromView(ean13::countryForPrefix(p));
+        const std::string digits = QString::number(p).rightJustified(3, u'0').toStdString();
+        texts << fromView(ean13::issuer(digits + "0000000000")) << fromView(ean13::issuer(digits + "00000"));
+    }
     for (const QString &e : {u""_s, u"48200000x0000"_s, u"4820000000000"_s, u"4820000000001"_s})
         texts << lines(ean13::analyse(code(e)));
     for (const QString &t : texts) {
@@ -437,6 +444,72 @@ void TestCore::textsNeedNoEscaping()
             QVERIFY(c.unicode() >= 0x20 && !c.isSurrogate());
         QCOMPARE(QString::fromUtf8(t.toUtf8()), t);
     }
+}
+
+void TestCore::gtinCheckDigit_data()
+{
+    QTest::addColumn<QByteArray>("gtin");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("GTIN-8: weight 3 on the seventh digit") << QByteArray("96385074") << 4 << u"gtin-8"_s;
+    QTest::newRow("GTIN-8, one in the seventh place") << QByteArray("00000017") << 7 << u"gtin-8"_s;
+    QTest::newRow("GTIN-12: UPC-A") << QByteArray("036000291452") << 2 << u"gtin-12"_s;
+    QTest::newRow("GTIN-13: the EAN-13 rule") << QByteArray("4820000000000") << 0 << u"gtin-13"_s;
+    QTest::newRow("GTIN-13, all nines") << QByteArray("9999999999994") << 4 << u"gtin-13"_s;
+    QTest::newRow("GTIN-14: the indicator weighs 3") << QByteArray("14820000000007") << 7 << u"gtin-14"_s;
+    QTest::newRow("GTIN-14 with indicator 0: the GTIN-13's digit") << QByteArray("04820000000000") << 0 << u"gtin-14"_s;
+}
+
+void TestCore::gtinCheckDigit()
+{
+    QFETCH(QByteArray, gtin);
+    QFETCH(int, expected);
+    QFETCH(QString, kind);
+    const std::string_view digits(gtin.constData(), static_cast<std::size_t>(gtin.size()));
+    QCOMPARE(ean13::gtinCheckDigit(digits), expected);
+    QCOMPARE(fromView(ean13::kindName(*ean13::kindOfLength(digits.size()))), kind);
+    // For 13 digits the GS1 rule is the window's rule.
+    if (gtin.size() == 13)
+        QCOMPARE(std::optional<int>(expected), ean13::expectedCheckDigit(code(QString::fromLatin1(gtin))));
+}
+
+void TestCore::issuer_data()
+{
+    QTest::addColumn<QByteArray>("gtin");
+    QTest::addColumn<QString>("issuer");
+    const QString restrictedRegion = u"номер ограниченного обращения внутри региона"_s;
+    const QString coupon = u"купон"_s;
+    QTest::newRow("460: GS1 Russia") << QByteArray("4600000000008") << u"GS1 Россия"_s;
+    QTest::newRow("469: GS1 Russia") << QByteArray("4690000000002") << u"GS1 Россия"_s;
+    QTest::newRow("470: not Russia") << QByteArray("4700000000005") << u"GS1 Киргизия"_s;
+    QTest::newRow("482: GS1 Ukraine") << QByteArray("4820000000000") << u"GS1 Украина"_s;
+    QTest::newRow("978: Bookland") << QByteArray("9785000000007") << u"Bookland: ISBN (979-0: ISMN, ноты)"_s;
+    QTest::newRow("979: Bookland") << QByteArray("9790000000001") << u"Bookland: ISBN (979-0: ISMN, ноты)"_s;
+    QTest::newRow("977: ISSN") << QByteArray("9771234567898") << u"ISSN: периодические издания"_s;
+    QTest::newRow("020: restricted") << QByteArray("0200000000004") << restrictedRegion;
+    QTest::newRow("299: restricted") << QByteArray("2990000000004") << restrictedRegion;
+    QTest::newRow("040: in-store") << QByteArray("0400000000008") << u"номер ограниченного обращения внутри компании (внутримагазинный)"_s;
+    QTest::newRow("952: demonstrations") << QByteArray("9520000000004") << u"Глобальный офис GS1: номера для демонстраций и примеров"_s;
+    QTest::newRow("980: refund receipts") << QByteArray("9800000000007") << u"квитанция возврата (тары)"_s;
+    QTest::newRow("981: coupons, common currency") << QByteArray("9810000000003") << u"купон в общей валюте"_s;
+    QTest::newRow("999: coupons") << QByteArray("9990000000009") << coupon;
+    QTest::newRow("140: not issued") << QByteArray("1400000000004") << u"префикс не выдан GS1"_s;
+    QTest::newRow("569: Iceland, as in the window's table") << QByteArray("5690000000003") << u"GS1 Исландия"_s;
+    QTest::newRow("UPC-A: read with its 0") << QByteArray("036000291452") << u"GS1 США"_s;
+    QTest::newRow("UPC-A 2...: restricted, as 02") << QByteArray("212345678903") << restrictedRegion;
+    QTest::newRow("GTIN-14: after the indicator") << QByteArray("14820000000007") << u"GS1 Украина"_s;
+    QTest::newRow("GTIN-8 0: inside a company") << QByteArray("01234565") << u"номер ограниченного обращения внутри компании (RCN-8)"_s;
+    QTest::newRow("GTIN-8 2: inside a company") << QByteArray("21234569") << u"номер ограниченного обращения внутри компании (RCN-8)"_s;
+    QTest::newRow("GTIN-8 460: GS1 Russia") << QByteArray("46012344") << u"GS1 Россия"_s;
+    QTest::newRow("GTIN-8 960: the Global Office's GTIN-8") << QByteArray("96385074") << u"Глобальный офис GS1 (GTIN-8)"_s;
+    QTest::newRow("GTIN-8 978: not for GTIN-8") << QByteArray("97812344") << u"префикс не выдан GS1"_s;
+}
+
+void TestCore::issuer()
+{
+    QFETCH(QByteArray, gtin);
+    QFETCH(QString, issuer);
+    QCOMPARE(fromView(ean13::issuer(std::string_view(gtin.constData(), static_cast<std::size_t>(gtin.size())))), issuer);
 }
 
 QTEST_APPLESS_MAIN(TestCore)

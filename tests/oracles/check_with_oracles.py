@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""Compares ean13 with two independent implementations: python-stdnum for the check digit and
-zxing-cpp, which must read back a standard EAN-13 symbol built from ean13's module string.
+"""Compares ean13 with two independent implementations: python-stdnum for the check digit (of
+EAN-13 and UPC-A, and with --gtin of GTIN-8, -12, -13 and -14) and zxing-cpp, which must read back
+a standard EAN-13 symbol built from ean13's module string.
 
 usage: check_with_oracles.py PATH-TO-ean13
 Exits 77 (skipped) when an oracle is not installed.
@@ -51,5 +52,29 @@ for code, line in zip(codes, out):
             failures += 1
         decoded += 1
 
-print(f"{len(codes) - failures} passed, {failures} failed")
+# --gtin against ean.is_valid, which takes the same four lengths: every length from 7 to 15,
+# half of them given their right check digit.
+gtins = []
+for length in range(7, 16):
+    for i in range(60):
+        c = "".join(rng.choice("0123456789") for _ in range(length))
+        if i % 2 == 0 and length >= 2:
+            c = c[:-1] + ean.calc_check_digit(c[:-1])
+        gtins.append(c)
+out = subprocess.run([sys.argv[1], "--gtin", "--json"], input="\n".join(gtins) + "\n", capture_output=True,
+                     text=True, check=False).stdout.splitlines()
+assert len(out) == len(gtins), (len(out), len(gtins))
+kinds = {8: "gtin-8", 12: "gtin-12", 13: "gtin-13", 14: "gtin-14"}
+for code, line in zip(gtins, out):
+    rec = json.loads(line)
+    want_valid = ean.is_valid(code)
+    if (rec["status"] == "ok") != want_valid or (rec.get("kind") != kinds.get(len(code))):
+        print(f"--gtin differs for {code}: {rec['status']}, {rec.get('kind')}; stdnum {want_valid}")
+        failures += 1
+    elif len(code) in kinds and rec["expected_check_digit"] != int(ean.calc_check_digit(code[:-1])):
+        print(f"--gtin check digit differs for {code}: {rec['expected_check_digit']}")
+        failures += 1
+
+total = len(codes) + len(gtins)
+print(f"{total - failures} passed, {failures} failed")
 sys.exit(1 if failures else 0)

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds Barcode Analyser's Debian package on a Debian 12 machine: installs what is missing, builds
+# the package preset and packs it into build/barcode-analyser_<version>_<arch>.deb.
+cd "$(dirname "$0")/.."
+source tools/setup.sh
+need_packages cmake ninja-build g++ qt6-base-dev libcli11-dev libcsv-dev help2man dpkg-dev file
+build_preset package
+cpack --preset package >/dev/null
+echo "Built: $(ls build/barcode-analyser_*.deb)"
