@@ -33,11 +33,6 @@ QAction *makeAction(QWidget *window, const QString &text, const QKeySequence &ke
     return action;
 }
 
-ean13::Code codeOf(const QString &digits)
-{
-    return toCode(digits);
-}
-
 const QString NotReadBack = u"Проверка не прошла: декодер не прочитал нарисованный штрих-код. Ничего не записано."_s;
 
 } // namespace
@@ -91,8 +86,8 @@ void SymbolActions::copy()
     if (digits.isEmpty())
         return;
     const ean13::RenderSettings settings;
-    ean13::Rendered image = ean13::renderImage(codeOf(digits), settings);
-    ean13::Rendered svg = ean13::renderSymbol(codeOf(digits), ean13::SymbolFormat::Svg, settings);
+    ean13::Rendered image = ean13::renderImage(toCode(digits), settings);
+    ean13::Rendered svg = ean13::renderSymbol(toCode(digits), ean13::SymbolFormat::Svg, settings);
     if (image.error != ean13::RenderError::None || svg.error != ean13::RenderError::None) {
         showMessage(m_window, NotReadBack);
         return;
@@ -126,7 +121,7 @@ void SymbolActions::saveAs()
         format = filter == 1 ? ean13::SymbolFormat::Png : filter == 2 ? ean13::SymbolFormat::Pdf : ean13::SymbolFormat::Svg;
         path += u'.' + ean13::suffix(*format);
     }
-    const ean13::Rendered r = ean13::renderSymbol(codeOf(digits), *format, ean13::RenderSettings{});
+    const ean13::Rendered r = ean13::renderSymbol(toCode(digits), *format, ean13::RenderSettings{});
     if (r.error != ean13::RenderError::None) {
         showMessage(m_window, NotReadBack);
         return;
@@ -142,8 +137,8 @@ void SymbolActions::print()
     if (digits.isEmpty())
         return;
     const ean13::RenderSettings settings;
-    const std::optional<ean13::Symbol> symbol = ean13::layoutSymbol(codeOf(digits), settings.symbol);
-    if (!symbol || ean13::renderImage(codeOf(digits), settings).error != ean13::RenderError::None) {
+    const std::optional<ean13::Symbol> symbol = ean13::layoutSymbol(toCode(digits), settings.symbol);
+    if (!symbol || ean13::renderImage(toCode(digits), settings).error != ean13::RenderError::None) {
         showMessage(m_window, NotReadBack);
         return;
     }
