@@ -2,7 +2,8 @@
 # Sets up a fresh Debian 12 machine, builds, and starts Barcode Analyser.
 cd "$(dirname "$0")"
 source tools/setup.sh
-need_packages cmake ninja-build g++ qt6-base-dev libqt6svg6 libcli11-dev libcsv-dev help2man
+need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libqt6svg6 libzxing-dev libcli11-dev libcsv-dev help2man \
+              fonts-dejavu-core
 build_preset default
 # Installed into the build tree, the program finds its help as an installed one does.
 cmake --install build/default --prefix "$PWD/build/run" >/dev/null
