@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Every benchmark, with its figures and ratios: the core and the windows, ean13 against
 # python-stdnum and against reading the file, ean13 --csv against Python's csv module, one
-# ean13 process against eancheck, start-up against a bare Qt program, and reading codes from
-# pictures against zxing-cpp and zbarimg.
+# ean13 process against eancheck, start-up against a bare Qt program, ean13 render against
+# zint, and reading codes from pictures against zxing-cpp and zbarimg.
 # Installs what it needs on Debian 12 (as test.sh does). Never part of ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/setup.sh
-need_packages cmake ninja-build g++ qt6-base-dev libcli11-dev libcsv-dev libbenchmark-dev python3 python3-stdnum eancheck \
-              pkg-config libzxing-dev libzbar-dev zint zbar-tools python3-zxing-cpp python3-numpy imagemagick
+need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libzxing-dev libcli11-dev libcsv-dev libbenchmark-dev \
+              python3 python3-stdnum eancheck zint pkg-config libzbar-dev zbar-tools python3-zxing-cpp python3-numpy \
+              imagemagick
 build_preset bench >/dev/null
 bin=build/bench/bench
 echo "== The core and the windows (offscreen)"
@@ -25,6 +26,9 @@ echo "== One ean13 process against Debian's eancheck"
 echo
 echo "== Start-up against a bare Qt Widgets program"
 /usr/bin/python3 bench/startup.py "$bin/startup_probe" "$bin/bare_window" "$bin/bare_label" 40
+echo
+echo "== ean13 render against zint --batch, 10,000 codes"
+/usr/bin/python3 bench/render_vs_zint.py build/bench/ean13-render
 echo
 echo "== ean13 scan against zxing-cpp and zbarimg: read rates and speed"
 /usr/bin/python3 bench/scan_rates.py build/bench/ean13-scan "$bin/make_scan_images" 20 2026

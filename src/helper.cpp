@@ -1,5 +1,6 @@
 #include "helper.h"
 
+#include "fileaccess.h"
 #include "helpfile.h"
 #include "helptext.h"
 #include "main.h"
@@ -7,13 +8,21 @@
 
 #include <QCloseEvent>
 #include <QDir>
-#include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 using namespace Qt::Literals::StringLiterals;
 
 THelpForm *HelpForm = nullptr;
+
+namespace {
+
+QString cannotOpen(const QString &fileName, const fileaccess::Verdict &verdict)
+{
+    return u"Не удалось открыть файл %1: %2"_s.arg(QDir::toNativeSeparators(fileName), fileaccess::reason(verdict));
+}
+
+} // namespace
 
 THelpForm::THelpForm(QWidget *parent)
     : QWidget(parent, FixedWindow),
@@ -64,15 +73,15 @@ void THelpForm::FormShow()
     if (fileName.isEmpty())
         fileName = helpfile::name();   // gone since the help command looked: opening it says so
     const QString shownName = QDir::toNativeSeparators(fileName);
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        showMessage(this, u"Не удалось открыть файл %1: %2"_s.arg(shownName, file.errorString()));
+    const fileaccess::Contents contents = fileaccess::readFile(fileName, helptext::ShownBytes);
+    if (!contents.opened) {
+        showMessage(this, cannotOpen(fileName, contents.verdict));
         return;
     }
-    const helptext::Loaded loaded = helptext::read(file);
+    const helptext::Loaded loaded = helptext::textOf(contents.bytes, contents.more);
     RichEdit1->setPlainText(loaded.text);   // one call, not one append a line: large files stay quick
-    if (!loaded.error.isEmpty()) {
-        showMessage(this, u"Ошибка чтения файла %1: %2"_s.arg(shownName, loaded.error));
+    if (!contents.verdict.ok()) {
+        showMessage(this, u"Ошибка чтения файла %1: %2"_s.arg(shownName, fileaccess::reason(contents.verdict)));
         return;
     }
     if (loaded.cut) {
@@ -98,9 +107,21 @@ void THelpForm::FormClose()
 
 void ShowHelp()
 {
-    if (helpfile::path().isEmpty()) {
+    const QString fileName = helpfile::path();
+    if (fileName.isEmpty()) {
         showMessage(MainForm, u"-= Отсутствует файл Tavik.txt =-"_s);
         return;
+    }
+    const fileaccess::Verdict verdict = fileaccess::check(fileName);
+    switch (verdict.problem) {
+    case fileaccess::Problem::DanglingLink:
+    case fileaccess::Problem::LinkLoop:
+    case fileaccess::Problem::NotRegular:
+        // Nothing that could hold a help text: the window is not shown.
+        showMessage(MainForm, cannotOpen(fileName, verdict));
+        return;
+    default:
+        break;   // a file that cannot be opened is reported by the loading, and the window shows all the same
     }
     HelpForm->RichEdit1->clear();
     if (HelpForm->isVisible())

@@ -1,5 +1,7 @@
 #include "helptext.h"
 
+#include "fileaccess.h"
+
 #include <QIODevice>
 #include <QStringDecoder>
 
@@ -118,25 +120,12 @@ qsizetype brokenTail(const QByteArray &bytes)
 
 } // namespace
 
-Loaded read(QIODevice &device, qint64 byteLimit, qsizetype lineLimit)
+Loaded textOf(QByteArray bytes, bool more, qsizetype lineLimit)
 {
     Loaded loaded;
-    QByteArray bytes;
-    QByteArray chunk(64 * 1024, Qt::Uninitialized);
-    while (bytes.size() < byteLimit) {
-        const qint64 n = device.read(chunk.data(), qMin<qint64>(chunk.size(), byteLimit - bytes.size()));
-        if (n < 0) {
-            loaded.error = device.errorString();
-            break;
-        }
-        if (n == 0)
-            break;
-        bytes.append(chunk.constData(), static_cast<qsizetype>(n));
-    }
-    if (loaded.error.isEmpty() && bytes.size() >= byteLimit && !device.atEnd()) {
-        loaded.cut = true;
+    loaded.cut = more;
+    if (more)
         bytes.chop(brokenTail(bytes));
-    }
     loaded.text = foldLongLines(normaliseLineEnds(decode(bytes)));
     qsizetype lineEnd = -1;
     for (qsizetype lines = 0; lines < lineLimit; ++lines) {
@@ -148,6 +137,14 @@ Loaded read(QIODevice &device, qint64 byteLimit, qsizetype lineLimit)
         loaded.text.truncate(lineEnd);
         loaded.cut = true;
     }
+    return loaded;
+}
+
+Loaded read(QIODevice &device, qint64 byteLimit, qsizetype lineLimit)
+{
+    const fileaccess::Contents contents = fileaccess::readAll(device, byteLimit);
+    Loaded loaded = textOf(contents.bytes, contents.more, lineLimit);
+    loaded.error = contents.verdict.systemText;
     return loaded;
 }
 

@@ -33,6 +33,10 @@ struct Loaded
     bool cut = false;   // the file goes on past what is shown
 };
 
+// The text shown for the bytes read: decoded, line ends made one, long lines folded, at most
+// `lineLimit` lines. `more` says that the bytes were cut off by a limit, maybe inside a character.
+[[nodiscard]] Loaded textOf(QByteArray bytes, bool more, qsizetype lineLimit = ShownLines);
+
 // Reads an open device to its end, or as far as ShownBytes and ShownLines allow, stopping at a
 // read error.
 [[nodiscard]] Loaded read(QIODevice &device, qint64 byteLimit = ShownBytes, qsizetype lineLimit = ShownLines);

@@ -3,6 +3,7 @@
 #include "ean13.h"
 #include "helper.h"
 #include "main.h"
+#include "symbolactions.h"
 #include "windows.h"
 
 #include <QCloseEvent>
@@ -37,6 +38,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTo
     p.setColor(QPalette::Window, Qt::white);
     p.setColor(QPalette::WindowText, Qt::black);
     setPalette(p);
+    new SymbolActions(this, [] { return CodeText; });   // copy, save, print; Escape hides
 }
 
 void TForm1::paintEvent(QPaintEvent *)

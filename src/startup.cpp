@@ -5,8 +5,10 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QLibrary>
 
 #include <algorithm>
+#include <cstdio>
 #include <string_view>
 
 using namespace Qt::Literals::StringLiterals;
@@ -45,6 +47,27 @@ void describeCommandLine(QCommandLineParser &parser)
     parser.addVersionOption();
 }
 
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+// Asks the X server through the toolkit's own X library, loaded only for the question. Where the
+// library cannot be loaded, the toolkit will not get further either and says so itself.
+bool xServerAnswers(const QByteArray &display)
+{
+    QLibrary xcb(u"xcb"_s, 1);
+    using Connect = void *(*)(const char *, int *);
+    using HasError = int (*)(void *);
+    using Disconnect = void (*)(void *);
+    const auto connect = reinterpret_cast<Connect>(xcb.resolve("xcb_connect"));
+    const auto hasError = reinterpret_cast<HasError>(xcb.resolve("xcb_connection_has_error"));
+    const auto disconnect = reinterpret_cast<Disconnect>(xcb.resolve("xcb_disconnect"));
+    if (!connect || !hasError || !disconnect)
+        return true;
+    void *connection = connect(display.constData(), nullptr);   // never null: an error has its own object
+    const bool answers = hasError(connection) == 0;
+    disconnect(connection);
+    return answers;
+}
+#endif
+
 } // namespace
 
 void answerCommandLine(int &argc, char **argv)
@@ -76,9 +99,41 @@ void setApplicationIdentity()
     QGuiApplication::setWindowIcon(QIcon(u":/icons/barcode-analyser.svg"_s));
 }
 
+bool displayAvailable(int argc, char **argv)
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    QByteArray display = qgetenv("DISPLAY");
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg = argv[i];
+        if (arg == "-platform" || arg == "--platform")
+            return true;   // the person chose where to show it
+        if ((arg == "-display" || arg == "--display") && i + 1 < argc)
+            display = argv[i + 1];
+    }
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith("xcb"))
+        return true;
+    if (platform.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return true;
+    return !display.isEmpty() && xServerAnswers(display);
+#else
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    return true;   // a Windows or macOS program always has its desktop
+#endif
+}
+
 int runProgram(int &argc, char **argv, QObject *mainWindowWatcher)
 {
     answerCommandLine(argc, argv);
+    if (!displayAvailable(argc, argv)) {
+        // Instead of the toolkit's abort, which advises reinstalling the program.
+        std::fputs("Нет экрана, на котором можно показать окно программы: запустите её на рабочем столе "
+                   "(или задайте DISPLAY, например войдя по ssh -X) либо проверяйте коды в терминале: "
+                   "ean13 4820000000000\n",
+                   stderr);
+        return 1;
+    }
     QApplication app(argc, argv);
     setApplicationIdentity();
     {

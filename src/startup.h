@@ -28,10 +28,16 @@ void ShowAbout(QWidget *parent);
 // where there is no display; ends the process when it answers. Any other command line passes on.
 void answerCommandLine(int &argc, char **argv);
 
+// Whether the toolkit will find a screen to show the windows on: a desktop, an X display that
+// answers, or a platform that the person chose (QT_QPA_PLATFORM, -platform). Always true on
+// Windows and macOS.
+[[nodiscard]] bool displayAvailable(int argc, char **argv);
+
 // What the desktop shows of the running program: its name, version, icon and menu entry.
 void setApplicationIdentity();
 
 class QObject;
-// Creates the windows, shows the main one and runs until it is closed. A watcher, if given, sees the
-// main window's events from the start (the start-up benchmark uses it to see the first paint).
+// Creates the windows, shows the main one and runs until it is closed; without a display, says so
+// on standard error and returns 1. A watcher, if given, sees the main window's events from the
+// start (the start-up benchmark uses it to see the first paint).
 int runProgram(int &argc, char **argv, QObject *mainWindowWatcher = nullptr);

@@ -1,7 +1,7 @@
 #include "windows.h"
 
+#include <QApplication>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
 #include <QWidget>
@@ -69,12 +69,31 @@ ean13::Code toCode(const QString &text)
                                                       static_cast<std::size_t>(text.size())));
 }
 
+namespace {
+
+// A shown window that stays on top of the others (the picture window), else the caller's.
+QWidget *boxOwner(QWidget *parent)
+{
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (window->isVisible() && window->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+            return window;
+    return parent;
+}
+
+} // namespace
+
 void showMessage(QWidget *parent, const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, text, QMessageBox::Ok, parent);
+    // The picture window stays on top of the other windows; a box beneath it would wait out of
+    // sight while it holds up the whole program. So the box stays on top as well, and belongs to
+    // the picture window while that shows: a desktop keeps a window's boxes above it, even when
+    // the window itself is raised (clicked, or activated late). It takes the focus as a new modal
+    // box does (seen under openbox, on a bare X server and offscreen).
+    QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, text, QMessageBox::Ok, boxOwner(parent));
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();
-    // Not every platform gives the activation back when a modal box closes; without it the next
-    // keystrokes would go nowhere.
+    // Not every platform gives the activation back when a modal box closes, and the box may have
+    // belonged to another window; without this the next keystrokes would go nowhere.
     if (parent)
         parent->window()->activateWindow();
 }

@@ -33,4 +33,9 @@ void giveFocus(QWidget *widget);
 
 // The title of the application, the caption of its message boxes.
 extern const QString ApplicationTitle;
+
+// Every message box of the program goes through here: a modal box with one OK button, the
+// application's title and `text`, above every window of the program (the stay-on-top picture
+// window included, to which it then belongs) and with the focus; it returns once the box is
+// dismissed, with `parent`'s window active again, so the caller's focus rules go on from there.
 void showMessage(QWidget *parent, const QString &text);

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 #include <QtTest>
 
 #include <memory>
@@ -69,10 +70,15 @@ struct SeenBox
     QString title;
     QString text;
     int buttons = 0;
+    bool tookFocus = false;    // the box became the active window, with the keyboard focus in it
+    bool staysOnTop = false;   // asks the desktop to keep it above the program's stay-on-top window
+    QWindow *owner = nullptr;  // the window the desktop keeps it with (its transient parent)
 };
 
-// Clicks `trigger`, reads the modal message box it opens and dismisses it with Enter.
-inline SeenBox readMessageBox(QWidget *trigger)
+// Does `action`, reads the modal message box it opens and dismisses it with Enter, pressed as a
+// person would: into whatever has the focus, which must be the box.
+template <typename Action>
+SeenBox readMessageBoxOf(Action action)
 {
     SeenBox seen;
     QTimer::singleShot(0, [&seen] {
@@ -83,9 +89,23 @@ inline SeenBox readMessageBox(QWidget *trigger)
         seen.title = box->windowTitle();
         seen.text = box->text();
         seen.buttons = static_cast<int>(box->buttons().size());
-        QTest::keyClick(box, Qt::Key_Return);
+        seen.staysOnTop = box->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+        seen.owner = box->windowHandle() ? box->windowHandle()->transientParent() : nullptr;
+        seen.tookFocus = QTest::qWaitFor([box] {
+            return box->isActiveWindow() && box->isAncestorOf(QApplication::focusWidget());
+        });
+        if (seen.tookFocus)
+            QTest::keyClick(static_cast<QWidget *>(nullptr), Qt::Key_Return);
+        else
+            QTest::keyClick(box, Qt::Key_Return);   // still closed, or the test would wait for ever
     });
-    click(trigger);
+    action();
     QCoreApplication::processEvents();   // no box: the timer still runs while `seen` lives
     return seen;
+}
+
+// Clicks `trigger`, reads the modal message box it opens and dismisses it with Enter.
+inline SeenBox readMessageBox(QWidget *trigger)
+{
+    return readMessageBoxOf([trigger] { click(trigger); });
 }

@@ -1,6 +1,7 @@
 // The help window and the help file in the current working directory.
 #include "gui.h"
 
+#include "fileaccess.h"
 #include "helptext.h"
 #include "windows.h"
 
@@ -9,6 +10,18 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTextBlock>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -67,6 +80,83 @@ private:
     qint64 m_at = 0;
 };
 
+enum class Setup {
+    Directory,
+    NoPermission,
+    RemovedAfterCheck,
+    ReadError,
+    Pipe,
+    LinkToPipe,
+    LinkToDevice,
+    PipeAfterCheck,
+    DanglingLink,
+    LinkLoop,
+};
+
+#ifdef Q_OS_UNIX
+// Opens a pipe for writing once `patience` has passed, and again until told to stop: that lets a
+// reader go that waits in opening it. So a program that waits on a pipe fails its test instead of
+// hanging the whole run.
+class PipeWatchdog
+{
+public:
+    explicit PipeWatchdog(const QString &path, std::chrono::seconds patience = std::chrono::seconds(10))
+        : m_path(path.toLocal8Bit()), m_thread([this, patience] { run(patience); })
+    {
+    }
+    ~PipeWatchdog()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    void watch(const QString &path)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_path = path.toLocal8Bit();
+    }
+    // Lets any reader that waits now go at once.
+    void release()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        for (int i = 0; i < 20; ++i) {
+            if (writeOnce())
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    [[nodiscard]] bool fired() const { return m_fired; }
+
+private:
+    bool writeOnce()
+    {
+        const int fd = ::open(m_path.constData(), O_WRONLY | O_NONBLOCK);   // fails while no one reads
+        if (fd < 0)
+            return false;
+        ::close(fd);
+        return true;
+    }
+    void run(std::chrono::seconds patience)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_changed.wait_for(lock, patience, [this] { return m_stop; }))
+            return;
+        while (!m_changed.wait_for(lock, std::chrono::milliseconds(50), [this] { return m_stop; }))
+            if (writeOnce())
+                m_fired = true;
+    }
+    QByteArray m_path;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_stop = false;
+    std::atomic<bool> m_fired = false;
+    std::thread m_thread;
+};
+#endif
+
 } // namespace
 
 class TestHelp : public QObject
@@ -89,6 +179,10 @@ private slots:
     void helpWhileShownShowsTheLinesOnce();
     void unreadableFile_data();
     void unreadableFile();
+    void linkToARegularFileIsRead();
+#ifdef Q_OS_UNIX
+    void readingNeverWaitsLong();
+#endif
     void readErrorMidwayKeepsWhatWasRead();
     void largeFileIsCutAndSaysSo();
     void millionsOfLinesAreCutAndSaySo();
@@ -267,64 +361,154 @@ void TestHelp::helpWhileShownShowsTheLinesOnce()
 
 void TestHelp::unreadableFile_data()
 {
-    QTest::addColumn<int>("kind");
-    QTest::newRow("a directory named Tavik.txt") << 0;
-    QTest::newRow("no permission") << 1;
-    QTest::newRow("removed after the check") << 2;
-#ifdef Q_OS_LINUX
-    QTest::newRow("a read error") << 3;   // opens fine, every read fails with EIO
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("windowShown");   // an open or read error shows the window all the same
+    const QString cannot = u"Не удалось открыть файл Tavik.txt: "_s;
+    const QString special = cannot + u"это не обычный файл, а канал, устройство или сокет"_s;
+    QTest::newRow("a directory named Tavik.txt") << Setup::Directory << cannot + u"это папка, а не файл"_s << true;
+    QTest::newRow("no permission") << Setup::NoPermission << cannot + u"нет прав на чтение"_s << true;
+    QTest::newRow("removed after the check") << Setup::RemovedAfterCheck << cannot + u"такого файла нет"_s << true;
+#ifdef Q_OS_UNIX
+    QTest::newRow("a read error")   // opens fine, every read fails with EIO
+        << Setup::ReadError << u"Ошибка чтения файла Tavik.txt: система не смогла прочитать файл до конца"_s << true;
+    QTest::newRow("a pipe without a writer") << Setup::Pipe << special << false;
+    QTest::newRow("a link to a pipe") << Setup::LinkToPipe << special << false;
+    QTest::newRow("a link to /dev/zero") << Setup::LinkToDevice << special << false;
+    QTest::newRow("a pipe put in place after the check")
+        << Setup::PipeAfterCheck << cannot + u"файл не отвечает"_s << true;
+    QTest::newRow("a dangling link") << Setup::DanglingLink << cannot + u"это ссылка на файл, которого нет"_s << false;
+    QTest::newRow("a link loop")
+        << Setup::LinkLoop << cannot + u"ссылки ведут по кругу (слишком много уровней ссылок)"_s << false;
 #endif
 }
 
 void TestHelp::unreadableFile()
 {
-    QFETCH(int, kind);
-    SeenBox box;
-    switch (kind) {
-    case 0:
+    QFETCH(Setup, setup);
+    QFETCH(QString, message);
+    QFETCH(bool, windowShown);
+    const auto helpCommand = [] { click(MainForm->Button2); };
+    const auto loadAfterTheCheck = [] {   // the help command found a file; the loading finds another
+        HelpForm->RichEdit1->clear();
+        HelpForm->show();
+    };
+    std::function<void()> action = helpCommand;
+#ifdef Q_OS_UNIX
+    // Without a writer, opening the pipe waits for ever; then this opens it for writing, so that the
+    // test fails instead of hanging the run.
+    PipeWatchdog watchdog(QDir::current().filePath(u"pipe"_s));
+#endif
+    switch (setup) {
+    case Setup::Directory:
         QVERIFY(QDir().mkdir(u"Tavik.txt"_s));
-        box = readMessageBox(MainForm->Button2);
         break;
-    case 1: {
+    case Setup::NoPermission: {
         writeFile("secret\n");
         QFile::setPermissions(u"Tavik.txt"_s, QFileDevice::Permissions());
         QFile probe(u"Tavik.txt"_s);
         if (probe.open(QIODevice::ReadOnly))
             QSKIP("this user reads files whatever their permissions (root)");
-        box = readMessageBox(MainForm->Button2);
         break;
     }
-    case 3:
-        QVERIFY(QFile::link(u"/proc/self/mem"_s, u"Tavik.txt"_s));
-        box = readMessageBox(MainForm->Button2);
-        break;
-    case 2: {
-        // The help command found the file; it is gone by the time the window loads it.
+    case Setup::RemovedAfterCheck:
         writeFile("gone\n");
         QVERIFY(QFile::exists(u"Tavik.txt"_s));
         QVERIFY(QFile::remove(u"Tavik.txt"_s));
-        QTimer::singleShot(0, [&box] {
-            if (auto *b = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                box = {true, b->windowTitle(), b->text(), static_cast<int>(b->buttons().size())};
-                QTest::keyClick(b, Qt::Key_Return);
-            }
-        });
-        HelpForm->RichEdit1->clear();
-        HelpForm->show();
-        QCoreApplication::processEvents();
+        action = loadAfterTheCheck;
         break;
+#ifdef Q_OS_UNIX
+    case Setup::ReadError:
+        QVERIFY(QFile::link(u"/proc/self/mem"_s, u"Tavik.txt"_s));
+        break;
+    case Setup::Pipe:
+        QCOMPARE(mkfifo("Tavik.txt", 0600), 0);
+        watchdog.watch(QDir::current().filePath(u"Tavik.txt"_s));
+        break;
+    case Setup::LinkToPipe:
+        QCOMPARE(mkfifo("pipe", 0600), 0);
+        QVERIFY(QFile::link(u"pipe"_s, u"Tavik.txt"_s));
+        break;
+    case Setup::LinkToDevice:
+        QVERIFY(QFile::link(u"/dev/zero"_s, u"Tavik.txt"_s));
+        break;
+    case Setup::PipeAfterCheck:
+        QCOMPARE(mkfifo("pipe", 0600), 0);
+        QVERIFY(QFile::link(u"pipe"_s, u"Tavik.txt"_s));
+        action = loadAfterTheCheck;
+        break;
+    case Setup::DanglingLink:
+        QVERIFY(QFile::link(u"nowhere.txt"_s, u"Tavik.txt"_s));
+        break;
+    case Setup::LinkLoop:
+        QVERIFY(QFile::link(u"Tavik2.txt"_s, u"Tavik.txt"_s));
+        QVERIFY(QFile::link(u"Tavik.txt"_s, u"Tavik2.txt"_s));
+        break;
+#else
+    default:
+        QSKIP("pipes and links are made here only where the system has them");
+#endif
     }
-    }
+    const SeenBox box = readMessageBoxOf(action);
+#ifdef Q_OS_UNIX
+    QVERIFY2(!watchdog.fired(), "the program waited on the pipe until the test let it go");
+    watchdog.release();   // the reading thread given up on ends now, not at some later test
+#endif
     QVERIFY(box.shown);
-    QVERIFY2(box.text.contains(u"Tavik.txt"_s), qPrintable(box.text));
-    QVERIFY2(box.text.section(u": "_s, 1).size() > 3, qPrintable(box.text));   // the system's reason
+    QCOMPARE(box.text, message);
     QCOMPARE(box.buttons, 1);
-    if (kind == 3)
-        QVERIFY2(box.text.startsWith(u"Ошибка чтения файла Tavik.txt: "_s), qPrintable(box.text));
-    QTRY_VERIFY(HelpForm->isVisible());   // shown all the same, with what could be read: nothing
-    QVERIFY(HelpForm->RichEdit1->toPlainText().isEmpty());
+    QVERIFY(!QApplication::activeModalWidget());
+    if (windowShown) {
+        QTRY_VERIFY(HelpForm->isVisible());   // with what could be read: nothing
+        QVERIFY(HelpForm->RichEdit1->toPlainText().isEmpty());
+    } else {
+        QVERIFY(!HelpForm->isVisible());
+        QTRY_VERIFY(MainForm->isActiveWindow());   // and the program answers at once
+        QTest::keyClicks(MainForm->Edit1, u"5"_s);
+        QCOMPARE(MainForm->Edit1->text(), u"5"_s);
+    }
     QVERIFY(MainForm->isEnabled());
 }
+
+void TestHelp::linkToARegularFileIsRead()
+{
+    writeFile("through a link\n");
+    QVERIFY(QFile::rename(u"Tavik.txt"_s, u"real.txt"_s));
+    QVERIFY(QFile::link(u"real.txt"_s, u"Tavik.txt"_s));
+    openHelp();
+    QCOMPARE(shownLines(), QStringList{u"through a link"_s});
+}
+
+#ifdef Q_OS_UNIX
+void TestHelp::readingNeverWaitsLong()
+{
+    // Whatever the check found, what is opened may be a pipe by then.
+    QCOMPARE(mkfifo("pipe", 0600), 0);
+    const QString pipe = QDir::current().filePath(u"pipe"_s);
+    PipeWatchdog watchdog(pipe);
+    const fileaccess::Contents noWriter = fileaccess::readFile(pipe, 1024, std::chrono::milliseconds(200));
+    QVERIFY(!watchdog.fired());
+    watchdog.release();
+    QVERIFY(!noWriter.opened);
+    QCOMPARE(noWriter.verdict.problem, fileaccess::Problem::NotAnswering);
+
+    // A writer that never writes: opening returns at once, and a pipe is not read.
+    const int writer = ::open("pipe", O_RDWR);
+    QVERIFY(writer >= 0);
+    const fileaccess::Contents silentWriter = fileaccess::readFile(pipe, 1024, std::chrono::seconds(60));
+    ::close(writer);
+    QVERIFY(!silentWriter.opened);
+    QCOMPARE(silentWriter.verdict.problem, fileaccess::Problem::NotRegular);
+
+    // A regular file is read whole, however long ago the last step was.
+    writeFile("abc");
+    const fileaccess::Contents regular = fileaccess::readFile(u"Tavik.txt"_s, 1024);
+    QVERIFY(regular.opened);
+    QVERIFY(regular.verdict.ok());
+    QCOMPARE(regular.bytes, QByteArray("abc"));
+    QVERIFY(!regular.more);
+}
+#endif
 
 void TestHelp::readErrorMidwayKeepsWhatWasRead()
 {

@@ -5,6 +5,7 @@
 
 #include <QClipboard>
 #include <QLabel>
+#include <QTemporaryDir>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -35,6 +36,7 @@ private slots:
     void tabOrder();
     void analysis_data();
     void analysis();
+    void separatorShowsOnOneRow();
     void analyseButtonDoesWhatEnterDoes();
     void errorRepeatsAndFocusComesBack();
     void fieldTakesThirteenCharacters();
@@ -44,6 +46,8 @@ private slots:
     void pictureCommand();
     void closingThePictureWindowReturnsTheFocus();
     void aboutBox();
+    void messageBoxesOpenAboveThePicture_data();
+    void messageBoxesOpenAboveThePicture();
 
 private:
     std::unique_ptr<Started> started;
@@ -186,6 +190,42 @@ void TestMainWindow::analysis()
         for (int x = 0; x < shot.width(); ++x)
             matching += shot.pixelColor(x, y) == colour ? 1 : 0;
     QVERIFY2(matching > 20, qPrintable(QString::number(matching)));
+}
+
+void TestMainWindow::separatorShowsOnOneRow()
+{
+    type(u"4820000000000"_s);
+    press(Qt::Key_Return);
+    QCOMPARE(listLines().size(), 3);
+    // Three lines of text, so three bands of rows with ink in them; the separator, the middle one,
+    // nearly as wide as the list.
+    const QImage shot = MainForm->Memo1->viewport()->grab().toImage();
+    const auto inked = [](QColor c) { return c.blue() - qMax(c.red(), c.green()) > 60; };   // blue text on pale yellow
+    QList<std::pair<int, int>> bands;   // first and last row
+    QList<int> bandWidths;
+    bool inBand = false;
+    for (int y = 0; y < shot.height(); ++y) {
+        int left = shot.width();
+        int right = -1;
+        for (int x = 0; x < shot.width(); ++x) {
+            if (inked(shot.pixelColor(x, y))) {
+                left = qMin(left, x);
+                right = x;
+            }
+        }
+        if (right >= 0 && !inBand) {
+            bands.append({y, y});
+            bandWidths.append(0);
+        }
+        if (right >= 0) {
+            bands.last().second = y;
+            bandWidths.last() = qMax(bandWidths.last(), right - left + 1);
+        }
+        inBand = right >= 0;
+    }
+    QCOMPARE(bands.size(), 3);
+    QVERIFY2(bandWidths[1] > 220, qPrintable(QString::number(bandWidths[1])));
+    QVERIFY(bands[1].second - bands[1].first < 6);   // a row of hyphens, not two
 }
 
 void TestMainWindow::analyseButtonDoesWhatEnterDoes()
@@ -333,8 +373,44 @@ void TestMainWindow::aboutBox()
     QVERIFY(lines[0].size() > u"Анализатор штрих-кодов v1.1. Автор ."_s.size());
     QVERIFY(lines[1].startsWith(u"Home page: "_s));
     QVERIFY(lines[1].size() > u"Home page: "_s.size());
+    QCOMPARE(box.owner, MainForm->windowHandle());   // without the picture, the main window's box
+    QVERIFY(box.tookFocus);
     QVERIFY(!QApplication::activeModalWidget());
     QTRY_VERIFY(MainForm->Edit1->hasFocus());
+}
+
+void TestMainWindow::messageBoxesOpenAboveThePicture_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("focusInField");   // About puts it there; the missing help file leaves it be
+    QTest::newRow("About") << u"Button3"_s << true;
+    QTest::newRow("help without its file") << u"Button2"_s << false;
+}
+
+void TestMainWindow::messageBoxesOpenAboveThePicture()
+{
+    QFETCH(QString, button);
+    QFETCH(bool, focusInField);
+    QTemporaryDir emptyDir;   // no help file here
+    const QString previousDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(emptyDir.path()));
+    showPictureOf(u"4820000000000"_s);
+    QTRY_VERIFY(Form1->hasFocus());
+
+    const SeenBox box = readMessageBox(MainForm->findChild<QPushButton *>(button));
+    QDir::setCurrent(previousDir);
+    QVERIFY(box.shown);
+    // As high as the stay-on-top picture window, and its own box, which the desktop keeps above
+    // it. (Whether a window manager really stacks it so is checked on a real one by
+    // box_over_picture.sh.)
+    QVERIFY(box.staysOnTop);
+    QCOMPARE(box.owner, Form1->windowHandle());
+    QVERIFY(box.tookFocus);   // Enter closed it
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(Form1->isVisible());
+    QTRY_VERIFY(MainForm->isActiveWindow());
+    if (focusInField)
+        QTRY_VERIFY(MainForm->Edit1->hasFocus());
 }
 
 QTEST_MAIN(TestMainWindow)
