@@ -140,7 +140,8 @@ void ImageInput::take(const QStringList &codes)
     if (codes.size() == 1) {
         code = codes.front();
     } else {
-        QInputDialog choice(m_window);
+        QInputDialog choice(dialogOwner(m_window));   // above the picture window, as a message box
+        choice.setWindowFlag(Qt::WindowStaysOnTopHint);
         choice.setWindowTitle(ApplicationTitle);
         choice.setLabelText(u"В изображении несколько кодов. Выберите один:"_s);
         choice.setComboBoxItems(codes);

@@ -13,7 +13,7 @@
 
 namespace ean13 {
 
-// Sizes from ISO/IEC 15420 and the GS1 General Specifications (symbol dimensions of EAN-13 at
+// Sizes from ISO/IEC 15420 and GS1's published rules for EAN-13 symbol dimensions (at
 // magnification 100%: X 0.330 mm, data bars 22.85 mm, the whole symbol 37.29 by 25.93 mm).
 inline constexpr double NominalXmm = 0.330;
 inline constexpr double MinXmm = 0.264;   // magnification 80%

@@ -69,18 +69,13 @@ ean13::Code toCode(const QString &text)
                                                       static_cast<std::size_t>(text.size())));
 }
 
-namespace {
-
-// A shown window that stays on top of the others (the picture window), else the caller's.
-QWidget *boxOwner(QWidget *parent)
+QWidget *dialogOwner(QWidget *caller)
 {
     for (QWidget *window : QApplication::topLevelWidgets())
         if (window->isVisible() && window->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
             return window;
-    return parent;
+    return caller;
 }
-
-} // namespace
 
 void showMessage(QWidget *parent, const QString &text)
 {
@@ -89,7 +84,7 @@ void showMessage(QWidget *parent, const QString &text)
     // the picture window while that shows: a desktop keeps a window's boxes above it, even when
     // the window itself is raised (clicked, or activated late). It takes the focus as a new modal
     // box does (seen under openbox, on a bare X server and offscreen).
-    QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, text, QMessageBox::Ok, boxOwner(parent));
+    QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, text, QMessageBox::Ok, dialogOwner(parent));
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();
     // Not every platform gives the activation back when a modal box closes, and the box may have

@@ -38,4 +38,7 @@ extern const QString ApplicationTitle;
 // application's title and `text`, above every window of the program (the stay-on-top picture
 // window included, to which it then belongs) and with the focus; it returns once the box is
 // dismissed, with `parent`'s window active again, so the caller's focus rules go on from there.
+// A shown window that stays on top of the others (the picture window), else the caller's: the
+// owner a modal dialog needs to show above every window of the program.
+[[nodiscard]] QWidget *dialogOwner(QWidget *caller);
 void showMessage(QWidget *parent, const QString &text);

@@ -89,6 +89,7 @@ private slots:
     void pastedTextStaysText();
     void severalCodesChooseOne();
     void severalCodesCancelled();
+    void choiceOpensAboveThePicture();
     void noCodeSaysSo();
     void unreadableFileNamedWithReason_data();
     void unreadableFileNamedWithReason();
@@ -245,6 +246,28 @@ void TestImageInput::severalCodesCancelled()
     QCOMPARE(MainForm->Edit1->text(), u"12345"_s);
     QCOMPARE(listLines(), before);
     QTRY_VERIFY(MainForm->Edit1->hasFocus());
+}
+
+void TestImageInput::choiceOpensAboveThePicture()
+{
+    Started started;
+    showPictureOf(u"4820000000000"_s);
+    bool asked = false;
+    bool staysOnTop = false;
+    QWidget *owner = nullptr;
+    onNextDialog<QInputDialog>(this, [&](QInputDialog *dialog) {
+        asked = true;
+        staysOnTop = dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+        owner = dialog->parentWidget();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    const std::unique_ptr<QMimeData> data(fileData(saved(side(m_germany, m_ukraine), u"two-over-picture.png"_s)));
+    QVERIFY(drop(data.get(), QPoint(30, 100)));
+    QTRY_VERIFY(asked);   // the file is read once the drop is over
+    // Beneath the stay-on-top picture window the choice would hold up the program out of sight.
+    QVERIFY(staysOnTop);
+    QCOMPARE(owner, static_cast<QWidget *>(Form1));
+    QVERIFY(Form1->isVisible());   // cancelled: nothing changed
 }
 
 void TestImageInput::noCodeSaysSo()
