@@ -3,7 +3,8 @@
 # the package preset and packs it into build/barcode-analyser_<version>_<arch>.deb.
 cd "$(dirname "$0")/.."
 source tools/setup.sh
-need_packages cmake ninja-build g++ qt6-base-dev libcli11-dev libcsv-dev help2man dpkg-dev file
+need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libzxing-dev pkg-config libzbar-dev libcli11-dev libcsv-dev \
+              fonts-dejavu-core help2man dpkg-dev file
 build_preset package
 cpack --preset package >/dev/null
 echo "Built: $(ls build/barcode-analyser_*.deb)"
