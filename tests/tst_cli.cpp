@@ -1,44 +1,20 @@
 // ean13 end to end: the real executable, its standard input and output, and its exit status.
+#include "process.h"
+
 #include <QtTest>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
 Run run(const QStringList &args, const QByteArray &input = {}, const QString &workingDirectory = {})
 {
-    QProcess p;
-    p.setWorkingDirectory(workingDirectory);
-    p.start(QStringLiteral(EAN13_EXE), args);
-    if (!p.waitForStarted())
-        return {};
-    p.write(input);
-    p.closeWriteChannel();
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            p.readAllStandardError()};
+    return runProgram(QStringLiteral(EAN13_EXE), args, input, workingDirectory);
 }
 
 QList<QJsonObject> records(const QByteArray &out)
 {
-    QList<QJsonObject> list;
-    for (const QByteArray &line : out.split('\n')) {
-        if (line.isEmpty())
-            continue;
-        QJsonParseError error;
-        const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
-        if (error.error != QJsonParseError::NoError || !doc.isObject())
-            qWarning() << "not a JSON object:" << line;
-        list << doc.object();
-    }
-    return list;
+    return jsonRecords(out);
 }
 
 const QString LengthError = u"ОШИБКА! Длинна введенного кода отличается от 12-13!"_s;

@@ -1,6 +1,7 @@
 // ean13 render end to end, and the writers beneath it: every format read back by zxing-cpp from the
 // written file (SVG through rsvg-convert, PDF through pdftoppm), the geometry measured on rasters,
 // the physical sizes, and every refusal leaving no file behind.
+#include "process.h"
 #include "symbolwriter.h"
 
 #include <QPainter>
@@ -10,18 +11,9 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray err;
-};
-
 Run render(const QStringList &args)
 {
-    QProcess p;
-    p.start(QStringLiteral(RENDER_EXE), args);
-    p.waitForFinished(120000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardError()};
+    return runProgram(QStringLiteral(RENDER_EXE), args, {}, {}, 120000);
 }
 
 bool tool(const QString &name)

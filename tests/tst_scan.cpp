@@ -1,5 +1,6 @@
 // ean13 scan end to end: the real executables, reached as a user reaches them (through ean13),
 // on images drawn by zint; every record is ean13 check's record of the code, with the image first.
+#include "process.h"
 #include "scanimages.h"
 
 #include <QPainter>
@@ -10,29 +11,14 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
 Run ean13(const QStringList &args)
 {
-    QProcess p;
-    p.start(QStringLiteral(EAN13_EXE), args);
-    if (!p.waitForFinished(60000))
-        return {};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
+    return runProgram(QStringLiteral(EAN13_EXE), args);
 }
 
 QList<QJsonObject> records(const QByteArray &out)
 {
-    QList<QJsonObject> list;
-    for (const QByteArray &line : out.split('\n'))
-        if (!line.isEmpty())
-            list << QJsonDocument::fromJson(line).object();
-    return list;
+    return jsonRecords(out);
 }
 
 const QString NoCode = u"В изображении не найден код EAN-13 или UPC-A."_s;
