@@ -11,24 +11,24 @@ need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libzxing-dev libcli
               python3 python3-stdnum eancheck zint pkg-config libzbar-dev zbar-tools python3-zxing-cpp python3-numpy \
               imagemagick
 build_preset bench >/dev/null
-bin=build/bench/bench
+bin=build/bench/bin   # every program and benchmark of the build
 echo "== The core and the windows (offscreen)"
 "$bin/bench_core" 2>/dev/null
 echo
 echo "== ean13 against python-stdnum and wc -l"
-/usr/bin/python3 bench/cli_vs_stdnum.py build/bench/ean13
+/usr/bin/python3 bench/cli_vs_stdnum.py "$bin"/ean13
 echo
 echo "== ean13 --csv against Python's csv module and python-stdnum"
-/usr/bin/python3 bench/csv_vs_python.py build/bench/ean13
+/usr/bin/python3 bench/csv_vs_python.py "$bin"/ean13
 echo
 echo "== One ean13 process against Debian's eancheck"
-/usr/bin/python3 bench/single_code.py build/bench/ean13
+/usr/bin/python3 bench/single_code.py "$bin"/ean13
 echo
 echo "== Start-up against a bare Qt Widgets program"
 /usr/bin/python3 bench/startup.py "$bin/startup_probe" "$bin/bare_window" "$bin/bare_label" 40
 echo
 echo "== ean13 render against zint --batch, 10,000 codes"
-/usr/bin/python3 bench/render_vs_zint.py build/bench/ean13-render
+/usr/bin/python3 bench/render_vs_zint.py "$bin"/ean13-render
 echo
 echo "== ean13 scan against zxing-cpp and zbarimg: read rates and speed"
-/usr/bin/python3 bench/scan_rates.py build/bench/ean13-scan "$bin/make_scan_images" 20 2026
+/usr/bin/python3 bench/scan_rates.py "$bin"/ean13-scan "$bin/make_scan_images" 20 2026

@@ -4,6 +4,7 @@
 #include "check.h"
 #include "forward.h"
 #include "output.h"
+#include "version.h"
 
 #include <CLI/App.hpp>
 #include <CLI/Config.hpp>
@@ -12,10 +13,6 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
-
-#ifndef EAN13_VERSION
-#define EAN13_VERSION "unknown"
-#endif
 
 namespace {
 
@@ -114,7 +111,7 @@ int main(int argc, char **argv)
     std::string delimiter;
     CLI::App app("", named ? "ean13 check" : "ean13");
     app.set_help_flag("-h,--help");
-    app.set_version_flag("--version", "ean13 (Barcode Analyser) " EAN13_VERSION);
+    app.set_version_flag("--version", "ean13 (Barcode Analyser) " BARCODE_ANALYSER_VERSION);
     app.add_flag("--json", json);
     app.add_option("-i,--input", o.inputs)->type_name("FILE")->allow_extra_args(false);   // one FILE each
     app.add_option("--column", o.column);

@@ -14,7 +14,7 @@ for target in entry columns encoder helptext reader; do
     mkdir -p "$corpus"
     cp -n fuzz/corpus/$target/* "$corpus/"
     echo "fuzz_$target: $seconds s"
-    build/fuzz/fuzz/fuzz_$target -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 \
+    build/fuzz/bin/fuzz_$target -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 \
         -artifact_prefix=build/fuzz/findings/$target- "$corpus" 2>build/fuzz/$target.log \
         || { tail -n 40 build/fuzz/$target.log; echo "fuzz_$target failed"; exit 1; }
     grep -E '^stat::number_of_executed_units' build/fuzz/$target.log || true

@@ -11,7 +11,6 @@
 #include <QSvgGenerator>
 #include <QSvgRenderer>
 
-#define ZX_USE_UTF8 1   // text() as UTF-8, the coming interface
 #include <ZXing/ReadBarcode.h>
 
 #include <array>

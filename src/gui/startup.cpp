@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "version.h"
 #include "windows.h"
 
 #include <QApplication>
@@ -30,8 +31,9 @@ Forms::~Forms()
 void ShowAbout(QWidget *parent)
 {
     // Two lines parted by a lone carriage return, which the box shows as a line break.
-    showMessage(parent, u"Анализатор штрих-кодов v1.1. Автор команда Barcode Analyser.\r"
-                        u"Home page: https://barcode-analyser.example/"_s);
+    showMessage(parent, QStringLiteral("Анализатор штрих-кодов v" BARCODE_ANALYSER_VERSION
+                                        ". Автор команда Barcode Analyser.\r"
+                                        "Home page: " BARCODE_ANALYSER_HOMEPAGE));
 }
 
 namespace {
