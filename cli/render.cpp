@@ -66,10 +66,8 @@ Entry judge(std::string_view text)
     }
     e.code = a.entry.code;
     if (a.status == ean13::Status::BadCheckDigit) {
-        std::string right = ean13::asciiText(e.code);
-        right.back() = static_cast<char>('0' + *a.expectedCheckDigit);
         e.refusal = e.text + ": wrong check digit, it should be " + std::to_string(*a.expectedCheckDigit) + " ("
-                    + right + "); no file written";
+                    + ean13::asciiText(*ean13::correctedCode(a)) + "); no file written";
     }
     return e;
 }

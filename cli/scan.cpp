@@ -58,7 +58,6 @@ constexpr std::string_view Help =
 constexpr std::string_view Version = "ean13 scan (Barcode Analyser) " BARCODE_ANALYSER_VERSION "\n";
 
 constexpr std::string_view NoCodeStatus = "no-code";
-constexpr std::string_view NoCodeText = "В изображении не найден код EAN-13 или UPC-A.";
 
 std::string why(const reader::Loaded &loaded)
 {
@@ -82,7 +81,7 @@ void writeNoCode(Output &out, Format format, std::string_view image)
         out.put("\t\t");
         out.put(NoCodeStatus);
         out.put("\t-\t");
-        out.put(NoCodeText);
+        out.put(ean13::NoCodeInImage);
         out.put('\n');
     } else {
         out.put("{\"source\":\"");
@@ -90,7 +89,7 @@ void writeNoCode(Output &out, Format format, std::string_view image)
         out.put("\",\"status\":\"");
         out.put(NoCodeStatus);
         out.put("\",\"lines\":[\"");
-        out.put(NoCodeText);
+        out.put(ean13::NoCodeInImage);
         out.put("\"]}\n");
     }
 }
