@@ -61,12 +61,12 @@ Entry judge(std::string_view text)
     // The analysis looks at the first 13 characters only; a symbol of them would not be what was asked for.
     const bool tooLong = text.size() > static_cast<std::size_t>(ean13::CodeLength);
     if (tooLong || !a.accepted()) {
-        e.refusal = e.text + ": not a 12- or 13-digit code";
+        e.refusal = ean13::cli::excerpt(e.text) + ": not a 12- or 13-digit code";
         return e;
     }
     e.code = a.entry.code;
     if (a.status == ean13::Status::BadCheckDigit) {
-        e.refusal = e.text + ": wrong check digit, it should be " + std::to_string(*a.expectedCheckDigit) + " ("
+        e.refusal = ean13::cli::excerpt(e.text) + ": wrong check digit, it should be " + std::to_string(*a.expectedCheckDigit) + " ("
                     + ean13::asciiText(*ean13::correctedCode(a)) + "); no file written";
     }
     return e;
@@ -104,7 +104,7 @@ Outcome renderOne(const Entry &e, ean13::SymbolFormat format, const ean13::Rende
         return {ExitFindings, e.refusal};
     const ean13::Rendered r = ean13::renderSymbol(e.code, format, settings);
     if (r.error != ean13::RenderError::None)
-        return {ExitFindings, e.text + ": the decoder did not read the symbol back as " + ean13::asciiText(e.code) + "; no file written"};
+        return {ExitFindings, ean13::cli::excerpt(e.text) + ": the decoder did not read the symbol back as " + ean13::asciiText(e.code) + "; no file written"};
     QString error;
     if (!ean13::saveWhole(path, r.bytes, &error))
         return {ExitFailure, "cannot write " + local(path) + ": " + error.toStdString()};

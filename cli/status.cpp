@@ -26,6 +26,17 @@ void message(std::string_view program, std::string_view what)
     std::fflush(stderr);
 }
 
+std::string excerpt(std::string_view entry)
+{
+    constexpr std::size_t Longest = 64;
+    if (entry.size() <= Longest)
+        return std::string(entry);
+    std::size_t cut = Longest;
+    while (cut > 0 && (static_cast<unsigned char>(entry[cut]) & 0xC0) == 0x80)
+        --cut;   // not inside a character's bytes
+    return std::string(entry.substr(0, cut)) + "…";
+}
+
 int usageError(std::string_view program, std::string_view what)
 {
     std::string text(what);

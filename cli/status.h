@@ -2,6 +2,7 @@
 // message they write on standard error.
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <variant>
 
@@ -19,6 +20,9 @@ inline constexpr int ExitUsage = 2;
 // text record are, since it may echo an entry or a file name: nothing in it can move the cursor,
 // set a terminal's title or break the line.
 void message(std::string_view program, std::string_view what);
+// What a message repeats of an entry: all of it up to 64 bytes, else its start, cut where a
+// character ends, and "…", so that a line of megabytes gives a message of one line's length.
+[[nodiscard]] std::string excerpt(std::string_view entry);
 // "PROGRAM: WHAT (see PROGRAM --help)"; gives ExitUsage.
 [[nodiscard]] int usageError(std::string_view program, std::string_view what);
 // "PROGRAM: WHAT"; gives ExitFailure.
