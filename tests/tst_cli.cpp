@@ -177,7 +177,8 @@ void TestCli::lineEndsAndAwkwardBytes()
                            "\0" "482000000000\n"
                            "4820000000000\r",
                            15 + 15 + 13 + 14 + 14 + 14);
-    const Run r = run({u"--json"_s, u"--as-typed"_s}, input);
+    // Read as UTF-8: by default an input that is not UTF-8 is taken for Windows-1251.
+    const Run r = run({u"--json"_s, u"--as-typed"_s, u"--encoding"_s, u"utf-8"_s}, input);
     const auto recs = records(r.out);
     QCOMPARE(recs.size(), 6);
     QCOMPARE(recs[0][u"status"_s].toString(), u"ok"_s);
@@ -192,13 +193,13 @@ void TestCli::lineEndsAndAwkwardBytes()
     QCOMPARE(recs[5][u"entry"_s].toString(), u"4820000000000\r"_s);   // a CR at the very end stays
     QCOMPARE(recs[5][u"code"_s].toString(), u"4820000000000"_s);
     // By default the CR counts: fourteen characters are too many.
-    const auto strict = records(run({u"--json"_s}, input).out);
+    const auto strict = records(run({u"--json"_s, u"--encoding"_s, u"utf-8"_s}, input).out);
     QCOMPARE(strict.size(), 6);
     QCOMPARE(strict[1][u"status"_s].toString(), u"bad-length"_s);
     QCOMPARE(strict[5][u"status"_s].toString(), u"bad-length"_s);
 
     // The text output shows what it cannot print as \xHH, so nothing is lost and nothing breaks a line.
-    const Run text = run({}, QByteArray("\xff" "48200000000\t\n", 14));
+    const Run text = run({u"--encoding"_s, u"utf-8"_s}, QByteArray("\xff" "48200000000\t\n", 14));
     QCOMPARE(text.out.left(text.out.indexOf('\t')), QByteArray("\\xff48200000000\\x09"));
     QCOMPARE(text.out.count('\n'), 1);
 }
