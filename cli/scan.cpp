@@ -6,6 +6,7 @@
 #include "status.h"
 #include "version.h"
 
+#include <QFileInfo>
 #include <QtGlobal>
 
 #include <CLI/App.hpp>
@@ -59,11 +60,12 @@ constexpr std::string_view Version = "ean13 scan (Barcode Analyser) " BARCODE_AN
 
 constexpr std::string_view NoCodeStatus = "no-code";
 
-std::string why(const reader::Loaded &loaded)
+std::string why(const reader::Loaded &loaded, const std::string &image)
 {
     switch (loaded.error) {
     case reader::LoadError::None: break;
-    case reader::LoadError::Missing: return "no such file";
+    case reader::LoadError::Missing:
+        return QFileInfo(QString::fromLocal8Bit(image.data(), static_cast<qsizetype>(image.size()))).isDir() ? "it is a directory, not an image" : "no such file";
     case reader::LoadError::Empty: return "the file is empty";
     case reader::LoadError::NotAnImage: return "not an image, or in a format that cannot be read";
     case reader::LoadError::TooLarge:
@@ -150,7 +152,7 @@ int run(const ScanOptions &options)
         reading.pop_front();
         if (read.loaded.error != reader::LoadError::None) {
             out.flush();   // what came before the message stays before it
-            message(Program, image + ": " + why(read.loaded));
+            message(Program, image + ": " + why(read.loaded, image));
             status = ExitFailure;
             continue;
         }
