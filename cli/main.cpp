@@ -80,20 +80,20 @@ constexpr std::string_view CheckHelp =
     "          the product was made), first_digit and modules (13 digits); bytes that are not\n"
     "          UTF-8 show as U+FFFD\n"
     "\n"
+    "  -h, --help   this text\n"
+    "  --version    the version\n"
+    "\n"
     "Examples:\n"
     "  ean13 4820000000000 036000291452\n"
     "  ean13 -i codes.txt -i more.txt > report.tsv\n"
     "  ean13 --csv --header --column EAN -i products.csv\n"
-    "  ean13 --csv --header --column Штрихкод -n -i excel.csv\n"
+    "  ean13 --csv --header --column 2 -n -i excel.csv\n"
     "  ean13 --clean --gtin --json < codes.txt\n"
     "\n"
     "Exit status: 0 every entry read and accepted with a correct check digit; 1 some entry\n"
     "rejected, with a wrong check digit or without the column; 2 a usage error, or an input or\n"
     "output that failed (with a message). When the reader of the output goes away early\n"
-    "(| head), ean13 ends as a writer to a closed pipe does: killed by SIGPIPE.\n"
-    "\n"
-    "  -h, --help   this text\n"
-    "  --version    the version\n";
+    "(| head), ean13 ends as a writer to a closed pipe does: killed by SIGPIPE.\n";
 
 constexpr std::string_view Program = "ean13";
 constexpr std::string_view Version = "ean13 (Barcode Analyser) " BARCODE_ANALYSER_VERSION "\n";
