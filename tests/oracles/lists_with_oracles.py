@@ -96,7 +96,7 @@ with tempfile.TemporaryDirectory() as work:
         for line, (entry, rec) in enumerate(zip(expected, records), start=first_line):
             checked += 1
             valid = len(entry) in (12, 13) and ean.is_valid(entry)
-            if rec["entry"] != entry or (rec["status"] == "ok") != valid or rec["source"] != path or rec["line"] != line:
+            if rec["entry"] != entry or (rec["status"] == "ok") != valid or rec.get("source") != path or rec.get("line") != line:
                 print(f"{name}, line {rec.get('line')}: ean13 {rec['entry']!r} {rec['status']}; Python {entry!r}, stdnum {valid}")
                 failures += 1
 
