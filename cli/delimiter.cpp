@@ -58,7 +58,10 @@ char detectDelimiter(std::string_view start, bool header, bool csv, char fallbac
             total += n;
         }
         steady = steady && total > 0;
-        const bool better = total > 0 && (best < 0 || (steady && !bestSteady) || (steady == bestSteady && total > bestTotal));
+        const bool tie = steady == bestSteady && total == bestTotal;
+        const bool better = total > 0
+            && (best < 0 || (steady && !bestSteady) || (steady == bestSteady && total > bestTotal)
+                || (tie && Candidates[i] == fallback));   // the usual delimiter wins a tie
         if (better) {
             best = static_cast<int>(i);
             bestSteady = steady;

@@ -552,6 +552,60 @@ void TestCli::entriesAndInputs_data()
                                                                << QByteArray("no such file");
     QTest::newRow("digits are a code, file or not") << QStringList{u"48200000"_s} << none << QByteArray("x\n")
                                                     << shortOrLong(u"48200000"_s) << 1 << none;
+    // Lists as offices keep them: the delimiter and the encoding are found, a BOM is dropped.
+    QTest::newRow("semicolons found without --delimiter")
+        << QStringList{u"-i"_s, u"a.txt"_s, u"--csv"_s, u"--header"_s, u"--column"_s, u"ean"_s} << none
+        << u"name;ean;price\r\nХлеб;4820000000000;25,50\r\n"_s.toUtf8() << UkraineOk << 0 << none;
+    QTest::newRow("steady semicolons outvote commas in a name")
+        << QStringList{u"-i"_s, u"a.txt"_s, u"--column"_s, u"2"_s} << none << QByteArray("a,b,c,d;4820000000000\nx;4820000000001\n")
+        << UkraineOk + UkraineWrong << 1 << none;
+    QTest::newRow("a tab-separated header decides")
+        << QStringList{u"-i"_s, u"a.txt"_s, u"--header"_s, u"--column"_s, u"EAN"_s} << none
+        << QByteArray("Name, short\tEAN\nBread, white\t4820000000000\n") << UkraineOk << 0 << none;
+    QTest::newRow("an unknown column: the fields found, and --delimiter")
+        << QStringList{u"-i"_s, u"a.txt"_s, u"--csv"_s, u"--header"_s, u"--column"_s, u"EAN"_s} << none
+        << QByteArray("name;ean;price\n4820000000000\n") << none << 2
+        << QByteArray("has no column named 'EAN'; its first line, split at the delimiter ';' (detected), has "
+                      "the fields 'name', 'ean', 'price'; if another character separates them, say --delimiter C");
+    QTest::newRow("an unknown column in a header of one field")
+        << QStringList{u"-i"_s, u"a.txt"_s, u"--csv"_s, u"--header"_s, u"--column"_s, u"ean"_s} << none
+        << QByteArray("name|ean|price\n4820000000000\n") << none << 2
+        << QByteArray("split at the delimiter ',' (detected), has the one field 'name|ean|price'; if another "
+                      "character separates them, say --delimiter C");
+    QTest::newRow("a --delimiter given is kept")
+        << QStringList{u"-i"_s, u"a.txt"_s, u"--csv"_s, u"--header"_s, u"--delimiter"_s, u","_s, u"--column"_s, u"ean"_s} << none
+        << QByteArray("name;ean\n") << none << 2 << QByteArray("split at the delimiter ',', has the one field 'name;ean'");
+    QTest::newRow("Notepad's byte-order mark is dropped") << QStringList{u"-i"_s, u"a.txt"_s} << none
+                                                         << QByteArray("\xEF\xBB\xBF" "4820000000000\r\n") << UkraineOk << 0 << none;
+    QTest::newRow("a byte-order mark inside an entry shows")
+        << QStringList() << QByteArray("48200\xEF\xBB\xBF" "00000000\n") << none
+        << tooLong(u"48200\\ufeff0000000"_s) << 1 << none;
+    QTest::newRow("a zero-width space shows") << QStringList() << QByteArray("482000000000\xE2\x80\x8B\n") << none
+                                              << rec(u"482000000000\\u200b"_s, u"non-digit"_s, u"-"_s, NonDigitError) << 1
+                                              << none;
+    QTest::newRow("Windows-1251 is found") << QStringList{u"-i"_s, u"a.txt"_s, u"--column"_s, u"1"_s} << none
+                                           << QByteArray("\xD5\xEB\xE5\xE1;4820000000000\n") << shortOrLong(u"Хлеб"_s) << 1
+                                           << none;
+    QTest::newRow("a Windows-1251 header names its column")
+        << QStringList{u"-i"_s, u"a.txt"_s, u"--csv"_s, u"--header"_s, u"--column"_s, u"Штрихкод"_s} << none
+        << QByteArray("\xD8\xF2\xF0\xE8\xF5\xEA\xEE\xE4;\xC8\xEC\xFF\r\n4820000000000;\xD5\xEB\xE5\xE1\r\n")
+        << UkraineOk << 0 << none;
+    QTest::newRow("--encoding utf-8 keeps stray bytes") << QStringList{u"-i"_s, u"a.txt"_s, u"--encoding"_s, u"utf-8"_s} << none
+                                                        << QByteArray("\xD5\xEB\xE5\xE1\n")
+                                                        << shortOrLong(u"\\xd5\\xeb\\xe5\\xe1"_s) << 1 << none;
+    QTest::newRow("--encoding cp1251 reads UTF-8 as Windows-1251") << QStringList{u"-i"_s, u"a.txt"_s, u"--encoding"_s, u"cp1251"_s} << none
+                                                                  << u"Хлеб\n"_s.toUtf8() << shortOrLong(u"РҐР»РµР±"_s) << 1
+                                                                  << none;
+    QTest::newRow("--encoding of another name") << QStringList{u"--encoding"_s, u"latin1"_s} << none << none << none << 2
+                                                << QByteArray("--encoding takes utf-8, cp1251 or auto, not 'latin1'");
+    // Where each record came from.
+    QTest::newRow("-n: the lines of one input") << QStringList{u"-n"_s} << QByteArray("4820000000000\n\n") << none
+                                                << "-:1\t" + UkraineOk + "-:2\t" + shortOrLong(QString()) << 1 << none;
+    QTest::newRow("--line-number: a code's place") << QStringList{u"--line-number"_s, u"123"_s, u"4820000000000"_s} << none
+                                                   << none
+                                                   << u"(command line):1\t"_s.toUtf8() + shortOrLong(u"123"_s)
+                                                          + u"(command line):2\t"_s.toUtf8() + UkraineOk
+                                                   << 1 << none;
     QTest::newRow("--as-typed excludes --gtin") << QStringList{u"--as-typed"_s, u"--gtin"_s} << none << none << none
                                                 << 2 << QByteArray("ean13: ");
 }
