@@ -4,6 +4,12 @@
 
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+#endif
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -62,6 +68,10 @@ private slots:
     void messagesShowNoControlCharacters();
     void entriesAndInputs_data();
     void entriesAndInputs();
+    void commandsThatGoWrong_data();
+    void commandsThatGoWrong();
+    void aTerminalIsToldHowToEndTheInput();
+    void everyJsonRecordHasItsLine();
     void gtinKindAndIssuerInJson();
     void sourcesInJson();
     void theReaderLeavingEarlyIsNoSuccess_data();
@@ -634,6 +644,102 @@ void TestCli::entriesAndInputs()
     } else {
         QVERIFY2(r.err.startsWith("ean13: ") && r.err.contains(err) && r.err.count('\n') == 1, r.err.constData());
     }
+}
+
+void TestCli::commandsThatGoWrong_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("err");   // the one line on standard error; empty: nothing there
+    QTest::addColumn<QByteArray>("out");
+
+    const QByteArray see = " (see ean13 --help)\n";
+    QTest::newRow("two letters swapped") << QStringList{u"sacn"_s, u"photo.jpg"_s} << 2
+                                         << "ean13: 'sacn' is no subcommand; did you mean 'ean13 scan'?" + see << QByteArray();
+    QTest::newRow("a letter left out") << QStringList{u"rendr"_s, u"-o"_s, u"x.svg"_s, u"4820000000000"_s} << 2
+                                       << "ean13: 'rendr' is no subcommand; did you mean 'ean13 render'?" + see << QByteArray();
+    QTest::newRow("two letters wrong") << QStringList{u"chekk"_s, u"4820000000000"_s} << 2
+                                       << "ean13: 'chekk' is no subcommand; did you mean 'ean13 check'?" + see << QByteArray();
+    QTest::newRow("capitals") << QStringList{u"Scan"_s} << 2
+                              << "ean13: 'Scan' is no subcommand; did you mean 'ean13 scan'?" + see << QByteArray();
+    QTest::newRow("a word far from every name is an entry") << QStringList{u"hello"_s} << 1 << QByteArray()
+                                                            << shortOrLong(u"hello"_s);
+    QTest::newRow("a near name after the first is an entry") << QStringList{u"check"_s, u"sacn"_s} << 1 << QByteArray()
+                                                             << shortOrLong(u"sacn"_s);
+    QTest::newRow("a directory as a code") << QStringList{u"check"_s, u"."_s} << 2
+                                           << "ean13: '.' is a directory, not a code; to check a file in it, say -i FILE" + see
+                                           << QByteArray();
+    QTest::newRow("a directory as an input") << QStringList{u"-i"_s, u"."_s} << 2
+                                             << QByteArray("ean13: cannot read .: it is a directory, not a file\n") << QByteArray();
+    QTest::newRow("a directory as an image") << QStringList{u"scan"_s, u"."_s} << 2
+                                             << QByteArray("ean13 scan: .: it is a directory, not an image\n") << QByteArray();
+    QTest::newRow("--column 0") << QStringList{u"--column"_s, u"0"_s} << 2 << "ean13: --column counts from 1" + see
+                                << QByteArray();
+}
+
+void TestCli::commandsThatGoWrong()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, err);
+    QFETCH(QByteArray, out);
+    QTemporaryDir dir;
+    const Run r = run(args, "4820000000000\n", dir.path());
+    QCOMPARE(QString::fromUtf8(r.err), QString::fromUtf8(err));
+    QCOMPARE(QString::fromUtf8(r.out), QString::fromUtf8(out));
+    QCOMPARE(r.exitCode, exitCode);
+}
+
+void TestCli::aTerminalIsToldHowToEndTheInput()
+{
+#ifdef Q_OS_UNIX
+    // Standard input a terminal, as when ean13 is typed with no arguments: a word on standard
+    // error, then entries as they are typed, until Ctrl+D.
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    QProcess p;
+    p.setStandardInputFile(QString::fromLocal8Bit(ptsname(master)));
+    p.start(QStringLiteral(EAN13_EXE), {});
+    QVERIFY(p.waitForStarted());
+    p.setReadChannel(QProcess::StandardError);
+    QVERIFY(p.waitForReadyRead(10000));
+    QCOMPARE(p.readAllStandardError(), QByteArray("ean13: reading entries from the terminal, one a line; Ctrl+D on a line of its own ends them\n"));
+    QCOMPARE(write(master, "4820000000000\n\x04", 15), 15);
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.readAllStandardOutput(), UkraineOk);
+    QCOMPARE(p.exitCode(), 0);
+    ::close(master);
+#else
+    QSKIP("a terminal of our own needs a POSIX pseudo-terminal");
+#endif
+}
+
+void TestCli::everyJsonRecordHasItsLine()
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath(u"a.txt"_s));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("\n\n4820000000000\n");
+    f.close();
+    // A named input says its name, standard input and the arguments only their lines.
+    const auto named = records(run({u"--json"_s, u"-i"_s, u"a.txt"_s}, {}, dir.path()).out);
+    QCOMPARE(named.size(), 3);
+    QCOMPARE(named[1][u"line"_s].toInt(), 2);
+    QCOMPARE(named[2][u"line"_s].toInt(), 3);
+    QCOMPARE(named[2][u"source"_s].toString(), u"a.txt"_s);
+    const auto piped = records(run({u"--json"_s}, "\n4820000000000\n").out);
+    QCOMPARE(piped.size(), 2);
+    QCOMPARE(piped[1][u"line"_s].toInt(), 2);
+    QVERIFY(!piped[1].contains(u"source"_s));
+    const auto codes = records(run({u"--json"_s, u"1"_s, u"4820000000000"_s}).out);
+    QCOMPARE(codes.size(), 2);
+    QCOMPARE(codes[1][u"line"_s].toInt(), 2);
+    QVERIFY(!codes[1].contains(u"source"_s));
+    // Empty codes, each with the line that it stands on, so that they can be found.
+    const auto csv = records(run({u"--json"_s, u"--csv"_s, u"--column"_s, u"2"_s}, "a;\"48200\n00000000\";x\nb;\n").out);
+    QCOMPARE(csv.size(), 2);
+    QCOMPARE(csv[1][u"line"_s].toInt(), 3);
+    QCOMPARE(csv[1][u"entry"_s].toString(), QString());
 }
 
 void TestCli::gtinKindAndIssuerInJson()
