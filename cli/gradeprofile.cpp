@@ -74,6 +74,14 @@ std::string profileSvg(const grade::Result &result)
         s += "<text x=\"" + num(Left - 6) + "\" y=\"" + num(y + 4) + "\" text-anchor=\"end\">" + std::to_string(tick)
              + "%</text>\n";
     }
+    if (line.markTo > line.markFrom) {
+        // Where the limiting parameter is worst.
+        s += "<rect x=\"" + num(px(line.markFrom)) + "\" y=\"" + num(Top) + "\" width=\""
+             + num(std::max(2.0, px(line.markTo) - px(line.markFrom))) + "\" height=\"" + num(plotH)
+             + "\" fill=\"#ff9900\" fill-opacity=\"0.35\"/>\n";
+        s += "<text x=\"" + num(px((line.markFrom + line.markTo) / 2)) + "\" y=\"" + num(Top - 4)
+             + "\" text-anchor=\"middle\" fill=\"#b06000\">" + std::string(grade::parameterName(line.limit)) + "</text>\n";
+    }
     for (double edge : line.edges)
         s += "<line x1=\"" + num(px(edge)) + "\" y1=\"" + num(Top) + "\" x2=\"" + num(px(edge)) + "\" y2=\""
              + num(Top + plotH) + "\" stroke=\"#b0b0b0\" stroke-width=\"0.6\"/>\n";
@@ -93,7 +101,7 @@ std::string profileSvg(const grade::Result &result)
     level(line.rmin, "#0000c0", "Rmin " + percent(line.rmin), nullptr);
     s += "<text x=\"" + num(Left) + "\" y=\"" + num(Height - 12) + "\">SC " + percent(line.sc) + ", ECmin "
          + percent(line.ecmin) + ", MOD " + percent(line.mod) + ", defects " + percent(line.defects) + ", decodability "
-         + percent(line.decodability) + "; grey lines: element edges</text>\n";
+         + percent(line.decodability) + "; grey lines: element edges; orange: where the grade is lost</text>\n";
     s += "</svg>\n";
     return s;
 }

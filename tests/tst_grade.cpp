@@ -362,6 +362,14 @@ void TestGrade::spotInTopHalf()
     QCOMPARE(r.grade, 'B');
     QCOMPARE(r.limit, grade::Parameter::Defects);
     QCOMPARE(r.limitingScan, std::size_t(0));
+    // The profile marks the spoilt space: pixel columns x to x + width - 1, edges half a pixel out.
+    const std::vector<int> widths = elementModules(s.code);
+    int x = s.quietLeft * s.module;
+    std::size_t k = 0;
+    for (; k % 2 == 0 || widths[k] < 3; ++k)
+        x += widths[k] * s.module;
+    QCOMPARE(r.scans[0].markFrom, x - 0.5);
+    QCOMPARE(r.scans[0].markTo, x + widths[k] * s.module - 0.5);
 }
 
 void TestGrade::quietZones_data()
@@ -402,6 +410,13 @@ void TestGrade::quietZones()
     QCOMPARE(r.grade, ok ? 'A' : 'F');
     if (!ok) {
         QCOMPARE(r.limit, grade::Parameter::QuietZone);
+        // The profile marks the quiet zone the symbol should have had on the short side.
+        const grade::ScanLine &line = r.scans[r.limitingScan];
+        const bool upc = code.startsWith(u'0');
+        const int minLeft = upc ? 9 : 11, minRight = upc ? 9 : 7;
+        const int needed = left < minLeft ? minLeft : minRight;
+        QVERIFY(qAbs(line.markTo - line.markFrom - needed * s.module) < 1e-9);
+        QVERIFY(left < needed ? line.markTo == line.edges.front() : line.markFrom == line.edges.back());
         QVERIFY(grade::verdict(r, {}).find("Свободное поле") != std::string::npos);
     }
 }

@@ -97,6 +97,7 @@ std::optional<Decoded> decodeEdges(const double *e)
     std::string digits(13, '0');
     std::string sets;
     double worst = 1.0;
+    int worstCharacter = 0;
     for (int c = 0; c < 12; ++c) {
         const int half = c < 6 ? 0 : 1;
         const int s = half == 0 ? 3 + 4 * c : 32 + 4 * (c - 6);
@@ -121,7 +122,10 @@ std::optional<Decoded> decodeEdges(const double *e)
             pick = (mb < middle) == (cell[0].barSum < middle) ? cell[0] : cell[1];
             v = std::min(v, std::min(1.0, std::abs(mb - middle) / halfStep));
         }
-        worst = std::min(worst, v);
+        if (v < worst) {
+            worst = v;
+            worstCharacter = c;
+        }
         digits[static_cast<std::size_t>(c + 1)] = static_cast<char>('0' + pick.digit);
         if (half == 0)
             sets.push_back(pick.set);
@@ -135,7 +139,7 @@ std::optional<Decoded> decodeEdges(const double *e)
     digits[0] = static_cast<char>('0' + first);
     if (ean13::gtinCheckDigit(digits) != digits.back() - '0')
         return std::nullopt;
-    return Decoded{digits, worst};
+    return Decoded{digits, worst, worstCharacter};
 }
 
 namespace {
@@ -459,10 +463,20 @@ ScanLine gradeLine(const GreyImage &image, const Aperture &ap, const Reflectance
 
     line.ecmin = elements.size() > 1 ? 1.0 : 0.0;
     double ernMax = 0;
+    std::size_t lowestEdge = 0, leastUniform = 0;
     for (std::size_t k = 0; k < elements.size(); ++k) {
-        if (k + 1 < elements.size())
-            line.ecmin = std::min(line.ecmin, std::abs(r[elements[k].extreme] - r[elements[k + 1].extreme]));
-        ernMax = std::max(ernMax, nonUniformity(r, elements[k], a, b));
+        if (k + 1 < elements.size()) {
+            const double ec = std::abs(r[elements[k].extreme] - r[elements[k + 1].extreme]);
+            if (ec < line.ecmin) {
+                line.ecmin = ec;
+                lowestEdge = k;
+            }
+        }
+        const double ern = nonUniformity(r, elements[k], a, b);
+        if (ern > ernMax) {
+            ernMax = ern;
+            leastUniform = k;
+        }
     }
     line.mod = line.sc > 0 ? line.ecmin / line.sc : 0;
     line.defects = line.sc > 0 ? ernMax / line.sc : 1;
@@ -474,11 +488,13 @@ ScanLine gradeLine(const GreyImage &image, const Aperture &ap, const Reflectance
     }
 
     // The reference decode: a quiet zone, the 59 elements, a quiet zone.
+    int worstCharacter = -1;
     if (elements.size() == SymbolElements + 2 && !elements.front().bar) {
         if (const std::optional<Decoded> d = decodeEdges(line.edges.data())) {
             line.decoded = true;
             line.code = d->digits;
             line.decodability = d->decodability;
+            worstCharacter = d->worstCharacter;
         }
     }
 
@@ -524,6 +540,38 @@ ScanLine gradeLine(const GreyImage &image, const Aperture &ap, const Reflectance
         }
     if (line.grade == 4)
         line.limit = Parameter::Decode;
+
+    const auto mark = [&](double from, double to) {
+        line.markFrom = from;
+        line.markTo = to;
+    };
+    switch (line.grade == 4 ? Parameter::Decode : line.limit) {
+    case Parameter::Defects:
+        mark(extBegin + double(elements[leastUniform].begin) - 0.5, extBegin + double(elements[leastUniform].end) - 0.5);
+        break;
+    case Parameter::EdgeContrast:
+    case Parameter::Modulation:
+        if (elements.size() > 1)
+            mark(extBegin + double(elements[lowestEdge].extreme), extBegin + double(elements[lowestEdge + 1].extreme));
+        break;
+    case Parameter::Decodability:
+        if (worstCharacter >= 0) {
+            const std::size_t s0 = std::size_t(worstCharacter < 6 ? 3 + 4 * worstCharacter : 32 + 4 * (worstCharacter - 6));
+            mark(line.edges[s0], line.edges[s0 + 4]);
+        }
+        break;
+    case Parameter::QuietZone:
+        if (!line.edges.empty()) {
+            const double first = line.edges.front(), last = line.edges.back();
+            if (line.quietLeftMm + tolerance < s.quietLeft * moduleMm)
+                mark(first - s.quietLeft * s.module, first);
+            else
+                mark(last, last + s.quietRight * s.module);
+        }
+        break;
+    default:
+        break;
+    }
     return line;
 }
 

@@ -65,6 +65,10 @@ struct ScanLine
     std::vector<double> profile;
     std::vector<double> edges;    // element edges as pixel columns, quiet zones' edges included
     double threshold = 0;         // the global threshold, rmin + sc / 2
+    // Where the parameter that limits this line's grade is worst (pixel columns), where it has a
+    // place: the element of the largest non-uniformity, the two elements of the lowest edge
+    // contrast, the character of the least decodability, a quiet zone too short. Else equal.
+    double markFrom = 0, markTo = 0;
 };
 
 enum class Outcome {
@@ -115,6 +119,7 @@ struct Decoded
 {
     std::string digits;       // 13 digits with a correct check digit
     double decodability = 0;  // the least margin of any character, as a fraction of its most
+    int worstCharacter = 0;   // where that is: 0 to 11, left to right
 };
 [[nodiscard]] std::optional<Decoded> decodeEdges(const double *edges);
 
