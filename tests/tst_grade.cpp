@@ -339,6 +339,15 @@ void TestGrade::barGain()
     grade::Options o;
     o.bwrMm = 0.02;
     QVERIFY(qAbs(grade::nextBwrMm(r, o) - (0.02 + gainMm)) < 1e-9);
+    auto mm = [](double v) { return QString::asprintf("%.3f", v).replace(u'.', u','); };
+    const QString advice = gainMm > 0
+        ? u"Штрихи шире нормы на %1 мм: печатайте с уменьшением ширины штрихов %2 мм."_s.arg(mm(gainMm), mm(0.02 + gainMm))
+        : 0.02 + gainMm >= 0
+        ? u"Штрихи уже нормы на %1 мм: печатайте с уменьшением ширины штрихов %2 мм."_s.arg(mm(-gainMm), mm(0.02 + gainMm))
+        : u"Штрихи уже нормы на %1 мм: печатайте без уменьшения ширины штрихов, а штрихи сделайте шире на %2 мм."_s.arg(
+            mm(-gainMm), mm(-(0.02 + gainMm)));
+    const QString verdict = QString::fromStdString(grade::verdict(r, o));
+    QVERIFY2(verdict.contains(advice), qPrintable(verdict));
 }
 
 void TestGrade::spotInTopHalf()
@@ -580,7 +589,7 @@ void TestGrade::commandLine()
                                     "indicative: the scanner is not calibrated (see --calibrate)"_s);
     QVERIFY(lines[1].startsWith(u"line  decode"_s));
     QVERIFY(lines[2].startsWith(u"   1  yes A "_s));
-    QVERIFY(lines[13].startsWith(u"verdict: Класс F (0,0), оценку ограничивает свободные поля. Свободное поле слева 2,6 мм при нужных 3,6 мм"_s));
+    QVERIFY(lines[13].startsWith(u"verdict: Класс F (0,0); оценку ограничивает параметр «свободные поля». Свободное поле слева 2,6 мм при нужных 3,6 мм"_s));
     QVERIFY(lines[14].startsWith(goodPng + u": grade A (4.0)"_s));
 
     // --dpi for a file that says nothing of its resolution, and over one that says something wrong.

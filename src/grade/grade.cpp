@@ -590,10 +590,13 @@ std::vector<int> elementModules(const std::string &code)
 
 std::string format(const char *pattern, double value)
 {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, pattern, value);
-    std::string s = buffer;
-    std::replace(s.begin(), s.end(), '.', ',');   // Russian writes a decimal comma
+    std::string s(static_cast<std::size_t>(std::snprintf(nullptr, 0, pattern, value)), '\0');
+    std::snprintf(s.data(), s.size() + 1, pattern, value);
+    // Russian writes a decimal comma; a full stop ends the sentence all the same.
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    for (std::size_t i = 1; i + 1 < s.size(); ++i)
+        if (s[i] == '.' && digit(s[i - 1]) && digit(s[i + 1]))
+            s[i] = ',';
     return s;
 }
 
@@ -752,12 +755,12 @@ std::string verdict(const Result &result, const Options &options)
         if (gainMatters)
             s += " " + gainAdvice();
     } else {
-        static const char *const names[] = {"декодирование", "свободные поля", "наименьшее отражение (Rmin)",
+        static const char *const names[] = {"декодирование", "свободные поля", "наименьшее отражение Rmin",
                                             "контраст символа", "наименьший контраст краёв", "модуляция",
                                             "дефекты", "декодируемость"};
-        s += ", оценку ограничивает ";
+        s += "; оценку ограничивает параметр «";
         s += names[int(result.limit)];
-        s += ". ";
+        s += "». ";
         switch (result.limit) {
         case Parameter::Decode:
             s += "Не все линии сканирования читаются: ищите разрывы в штрихах, пятна в пробелах или рисунок у самого символа.";
@@ -781,16 +784,19 @@ std::string verdict(const Result &result, const Options &options)
             break;
         case Parameter::EdgeContrast:
         case Parameter::Modulation:
-            s += gainMatters ? gainAdvice()
-                             : "Узкие штрихи и пробелы размыты: уменьшите растекание краски или увеличьте размер символа.";
+            if (!gainMatters)
+                s += "Узкие штрихи и пробелы размыты: уменьшите растекание краски или увеличьте размер символа.";
             break;
         case Parameter::Defects:
             s += "Пятна в пробелах или пропуски в штрихах: проверьте печатающую головку, ленту и материал.";
             break;
         case Parameter::Decodability:
-            s += gainMatters ? gainAdvice() : "Ширина штрихов и пробелов неровная: проверьте точность печати.";
+            if (!gainMatters)
+                s += "Ширина штрихов и пробелов неровная: проверьте точность печати.";
             break;
         }
+        if (gainMatters)
+            s += (s.back() == ' ' ? "" : " ") + gainAdvice();
     }
     if (result.xDimMm < 0.264 - 1e-9)
         s += format(" Размер модуля %.3f мм меньше наименьшего допустимого 0,264 мм.", result.xDimMm);
