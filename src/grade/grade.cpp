@@ -498,11 +498,20 @@ ScanLine gradeLine(const GreyImage &image, const Aperture &ap, const Reflectance
         }
     }
 
-    // The light margins, out from the first and the last bar to the first dark sample or the
-    // end of the profile (the image's edge, or twice the quiet zone).
-    const auto firstBar = std::find_if(elements.begin(), elements.end(), [](const Element &e) { return e.bar; });
-    const auto lastBar = std::find_if(elements.rbegin(), elements.rend(), [](const Element &e) { return e.bar; });
-    if (firstBar != elements.end()) {
+    // The light margins, out from the symbol's first and last bar (where the row that located it
+    // saw them: a dark neighbour in a quiet zone is no bar of the symbol) to the first dark sample
+    // or the end of the profile (the image's edge, or twice the quiet zone).
+    const Element *firstBar = nullptr, *lastBar = nullptr;
+    for (const Element &el : elements) {
+        if (!el.bar)
+            continue;
+        const double begin = extBegin + double(el.begin), end = extBegin + double(el.end);
+        if (!firstBar || std::abs(begin - s.firstBar) < std::abs(extBegin + double(firstBar->begin) - s.firstBar))
+            firstBar = &el;
+        if (!lastBar || std::abs(end - s.lastBar) < std::abs(extBegin + double(lastBar->end) - s.lastBar))
+            lastBar = &el;
+    }
+    if (firstBar && firstBar->begin <= lastBar->begin) {
         const std::size_t left = firstBar->begin;
         const std::size_t right = lastBar->end - 1;
         const double leftEdge = crossing(r, left, left - (left > 0 ? 1 : 0), gt);
@@ -755,7 +764,7 @@ std::string verdict(const Result &result, const Options &options)
         if (gainMatters)
             s += " " + gainAdvice();
     } else {
-        static const char *const names[] = {"декодирование", "свободные поля", "наименьшее отражение Rmin",
+        static const char *const names[] = {"свободные поля", "декодирование", "наименьшее отражение Rmin",
                                             "контраст символа", "наименьший контраст краёв", "модуляция",
                                             "дефекты", "декодируемость"};
         s += "; оценку ограничивает параметр «";

@@ -39,8 +39,9 @@ struct Options
     double bwrMm = 0;                       // the bar width reduction this print was made with
 };
 
-// The parameters of one scan line, in the order a verifier lists them.
-enum class Parameter { Decode, QuietZone, Rmin, SymbolContrast, EdgeContrast, Modulation, Defects, Decodability };
+// The parameters of one scan line. Of two with the same grade the first is named as the one that
+// limits it: a quiet zone that something dark cuts short spoils the decode too, and is what to mend.
+enum class Parameter { QuietZone, Decode, Rmin, SymbolContrast, EdgeContrast, Modulation, Defects, Decodability };
 inline constexpr int ParameterCount = 8;
 [[nodiscard]] std::string_view parameterName(Parameter p) noexcept;   // "decode", "quiet zone", ...
 
