@@ -120,10 +120,10 @@ grade::GreyImage greyOf(const QImage &image)
     grade::GreyImage g;
     g.width = grey.width();
     g.height = grey.height();
-    g.pixels.resize(std::size_t(g.width) * std::size_t(g.height));
+    g.pixels.reserve(std::size_t(g.width) * std::size_t(g.height));
     for (int y = 0; y < g.height; ++y) {
         const uchar *line = grey.constScanLine(y);
-        std::copy(line, line + g.width, g.pixels.begin() + std::ptrdiff_t(y) * g.width);
+        g.pixels.insert(g.pixels.end(), line, line + g.width);
     }
     return g;
 }

@@ -251,8 +251,6 @@ std::optional<Located> locate(const GreyImage &image, double dpiY)
 
 GreyImage rotated(const GreyImage &image, int quarterTurns)
 {
-    if (quarterTurns == 0)
-        return image;
     GreyImage r;
     const bool swap = quarterTurns % 2 == 1;
     r.width = swap ? image.height : image.width;
@@ -647,21 +645,22 @@ Result gradeSymbol(const GreyImage &image, const Options &options)
     }
 
     // Bars upright first; then a symbol scanned upside down or on its side.
-    GreyImage turned;
-    std::optional<Located> found;
+    GreyImage turned;   // a turned copy, made only when the image as it is holds no symbol
+    std::optional<Located> found = locate(image, options.dpiY);
     double dpiX = options.dpiX, dpiY = options.dpiY;
-    for (int turns = 0; turns < 4 && !found; ++turns) {
-        const int order[] = {0, 2, 1, 3};
-        turned = rotated(image, order[turns]);
-        dpiX = order[turns] % 2 ? options.dpiY : options.dpiX;
-        dpiY = order[turns] % 2 ? options.dpiX : options.dpiY;
+    for (int turns : {2, 1, 3}) {
+        if (found)
+            break;
+        turned = rotated(image, turns);
+        dpiX = turns % 2 ? options.dpiY : options.dpiX;
+        dpiY = turns % 2 ? options.dpiX : options.dpiY;
         found = locate(turned, dpiY);
     }
     if (!found) {
         result.message = "no EAN-13 or UPC-A symbol with straight bars was found";
         return result;
     }
-    const GreyImage &scan = turned;
+    const GreyImage &scan = turned.pixels.empty() ? image : turned;
     result.code = found->code;
     result.symbology = found->code.front() == '0' ? "UPC-A" : "EAN-13";
     result.modulePixels = found->module;
