@@ -211,7 +211,8 @@ struct Located
 
 std::optional<Located> locate(const GreyImage &image, double dpiY)
 {
-    const int step = std::max(1, static_cast<int>(dpiY * 0.5 / MmPerInch));   // half a millimetre
+    // Every half millimetre, and at least 64 rows in all whatever the resolution is said to be.
+    const int step = std::clamp(static_cast<int>(dpiY * 0.5 / MmPerInch), 1, std::max(1, image.height / 64));
     for (int y0 = step / 2; y0 < image.height; y0 += step) {
         const std::optional<RowHit> first = decodeRow(image, y0, 0, image.width, nullptr);
         if (!first)
@@ -284,37 +285,66 @@ struct Reflectance
     [[nodiscard]] double operator()(double grey) const { return offset + scale * grey; }
 };
 
+// The pixels whose centres lie in the circle, as one run of pixels a row: for each row offset
+// dy, the offsets -halfWidth to +halfWidth. A profile sums each run from a row's running total,
+// so that a wide aperture costs a row of additions, not a disk of them.
 struct Aperture
 {
-    std::vector<std::pair<int, int>> offsets;   // pixel offsets whose centres lie in the circle
+    std::vector<std::pair<int, int>> spans;   // (dy, halfWidth)
+    long pixels = 0;
+    int reach = 0;                            // the largest halfWidth
 };
 
 Aperture aperture(double diameterMm, double dpiX, double dpiY)
 {
     Aperture a;
     const double r = diameterMm / 2 / MmPerInch;   // inches
-    const int rx = static_cast<int>(std::floor(r * dpiX));
+    const auto inside = [&](int dx, int dy) {
+        const double ix = dx / dpiX, iy = dy / dpiY;
+        return ix * ix + iy * iy <= r * r;
+    };
     const int ry = static_cast<int>(std::floor(r * dpiY));
-    for (int dy = -ry; dy <= ry; ++dy)
-        for (int dx = -rx; dx <= rx; ++dx) {
-            const double ix = dx / dpiX, iy = dy / dpiY;
-            if (ix * ix + iy * iy <= r * r)
-                a.offsets.emplace_back(dx, dy);
-        }
-    if (a.offsets.empty())
-        a.offsets.emplace_back(0, 0);
+    for (int dy = -ry; dy <= ry; ++dy) {
+        if (!inside(0, dy))
+            continue;
+        int halfWidth = 0;
+        while (inside(halfWidth + 1, dy))
+            ++halfWidth;
+        a.spans.emplace_back(dy, halfWidth);
+        a.pixels += 2 * halfWidth + 1;
+        a.reach = std::max(a.reach, halfWidth);
+    }
+    if (a.spans.empty()) {
+        a.spans.emplace_back(0, 0);
+        a.pixels = 1;
+    }
     return a;
 }
 
-double sampleGrey(const GreyImage &image, const Aperture &a, int x, int y)
+// The mean grey level through the aperture at each pixel column from `begin` to `end` of row y;
+// beyond the image's edges its outermost pixels count again.
+std::vector<double> meanGrey(const GreyImage &image, const Aperture &a, int y, int begin, int end)
 {
-    long sum = 0;
-    for (const auto &[dx, dy] : a.offsets) {
-        const int sx = std::clamp(x + dx, 0, image.width - 1);
-        const int sy = std::clamp(y + dy, 0, image.height - 1);
-        sum += image.at(sx, sy);
+    if (end <= begin)
+        return {};
+    const std::size_t n = std::size_t(end - begin);
+    std::vector<long> sums(n, 0);
+    std::vector<long> total(n + 2 * std::size_t(a.reach) + 1, 0);
+    for (const auto &[dy, halfWidth] : a.spans) {
+        const int row = std::clamp(y + dy, 0, image.height - 1);
+        for (std::size_t i = 0; i + 1 < total.size(); ++i) {
+            const int x = std::clamp(begin - a.reach + int(i), 0, image.width - 1);
+            total[i + 1] = total[i] + image.at(x, row);
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t centre = i + std::size_t(a.reach);
+            sums[i] += total[centre + std::size_t(halfWidth) + 1] - total[centre - std::size_t(halfWidth)];
+        }
     }
-    return static_cast<double>(sum) / static_cast<double>(a.offsets.size());
+    std::vector<double> means(n);
+    for (std::size_t i = 0; i < n; ++i)
+        means[i] = static_cast<double>(sums[i]) / static_cast<double>(a.pixels);
+    return means;
 }
 
 // The grey levels of the darkest and the lightest patch: the extreme means over squares about
@@ -420,16 +450,14 @@ ScanLine gradeLine(const GreyImage &image, const Aperture &ap, const Reflectance
 {
     ScanLine line;
     line.y = y;
-    int reach = 0;
-    for (const auto &offset : ap.offsets)
-        reach = std::max(reach, std::abs(offset.first));
+    const int reach = ap.reach;
     // The profile runs twice the quiet zones out, to measure them; the parameters are taken over
     // the symbol and its quiet zones only, short of what lies beyond them by the aperture's reach.
     const int extBegin = std::max(0, static_cast<int>(std::floor(s.firstBar - 2 * s.quietLeft * s.module)));
     const int extEnd = std::min(image.width, static_cast<int>(std::ceil(s.lastBar + 2 * s.quietRight * s.module)) + 1);
     line.x0 = extBegin;
-    for (int x = extBegin; x < extEnd; ++x)
-        line.profile.push_back(toR(sampleGrey(image, ap, x, y)));
+    for (double grey : meanGrey(image, ap, y, extBegin, extEnd))
+        line.profile.push_back(toR(grey));
     const std::vector<double> &r = line.profile;
     const auto index = [&](double x) {
         return static_cast<std::size_t>(std::clamp(x - extBegin, 0.0, static_cast<double>(r.size())));
