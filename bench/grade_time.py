@@ -4,10 +4,12 @@ symbol on it, both as PNG with their resolution stored, as an office scanner wri
 
 Symbols come from zint, softened by a small blur and scanner noise (numpy), then written as PNG
 by ImageMagick. Each file is graded RUNS times; the median wall time is reported, beside ean13
-scan on the same file (finding and reading the code only) for scale.
+scan on the same file (finding and reading the code only) for scale, each with its median
+processor time, which the load of other work disturbs less.
 usage: grade_time.py EAN13 [RUNS]
 """
 import os
+import resource
 import statistics
 import subprocess
 import sys
@@ -52,14 +54,18 @@ def write_png(tmp, name, image, dpi):
 
 
 def median_time(args, runs):
-    times = []
+    """Median wall time and median processor time (user and system) of the runs."""
+    walls, cpus = [], []
     for _ in range(runs):
+        before = resource.getrusage(resource.RUSAGE_CHILDREN)
         start = time.perf_counter()
         run = subprocess.run(args, capture_output=True)
-        times.append(time.perf_counter() - start)
+        walls.append(time.perf_counter() - start)
+        after = resource.getrusage(resource.RUSAGE_CHILDREN)
+        cpus.append(after.ru_utime - before.ru_utime + after.ru_stime - before.ru_stime)
         if run.returncode not in (0, 1):
             sys.exit(f"{args}: exit {run.returncode}: {run.stderr.decode()}")
-    return statistics.median(times), run.stdout.decode().split("\n", 1)[0]
+    return statistics.median(walls), statistics.median(cpus), run.stdout.decode().split("\n", 1)[0]
 
 
 def main():
@@ -74,12 +80,13 @@ def main():
         for y in range(600, 5000, 90):       # lines of "text" above it
             page[y:y + 30, 600:4300] = np.where(rng.random(3700) < 0.45, 0, 255)
         page = write_png(tmp, "page-600dpi", scanned(page, rng), 600)
-        print(f"{'file':<34}{'pixels':>12}{'ean13 grade':>14}{'ean13 scan':>13}")
+        print(f"{'file':<22}{'pixels':>10}{'ean13 grade (processor)':>28}{'ean13 scan (processor)':>27}")
         for path in (one, page):
             h, w = read_pgm(path[:-4] + ".pgm").shape
-            graded, line = median_time([ean13, "grade", path], runs)
-            read, _ = median_time([ean13, "scan", path], runs)
-            print(f"{os.path.basename(path):<34}{w * h / 1e6:>10.1f} M{graded:>12.2f} s{read:>11.2f} s")
+            graded, graded_cpu, line = median_time([ean13, "grade", path], runs)
+            read, read_cpu, _ = median_time([ean13, "scan", path], runs)
+            print(f"{os.path.basename(path):<22}{w * h / 1e6:>8.1f} M{graded:>14.2f} s ({graded_cpu:.2f} s)"
+                  f"{read:>14.2f} s ({read_cpu:.2f} s)")
             print("   ", line.split(": ", 1)[1])
 
 

@@ -37,6 +37,7 @@ struct Scan
     int gainLeft = 0, gainRight = 0;  // pixels added to each side of every bar (negative: taken off)
     int shiftEdge = -1, shiftBy = 0;  // one edge moved (index among the symbol's 60 edges), in pixels
     int blur = 0;                     // a horizontal box blur of this many pixels
+    int narrowSpace = -1;             // the grey of every one-module space (ink filling them in)
     // A spot painted over one space: its grey, its width in pixels, centred on the space, over the
     // top `spotRows` rows of the bars.
     int spotGrey = -1, spotWidth = 0, spotRows = 0;
@@ -72,6 +73,10 @@ grade::GreyImage draw(const Scan &s)
     for (std::size_t k = 0; k + 1 < edges.size(); k += 2)
         for (int x = edges[k] - s.gainLeft; x < edges[k + 1] + s.gainRight; ++x)
             row[std::size_t(x)] = s.bar;
+    if (s.narrowSpace >= 0)
+        for (std::size_t k = 1; k + 1 < edges.size(); k += 2)
+            if (widths[k] == 1)
+                std::fill(row.begin() + edges[k], row.begin() + edges[k + 1], s.narrowSpace);
     if (s.blur > 0) {
         std::vector<int> blurred(row.size());
         for (int x = 0; x < width; ++x) {
@@ -255,6 +260,28 @@ void TestGrade::parameters_data()
         const double mod = 20.0 / 12 - 1;
         QTest::newRow("blur 12 px on 10 px modules: modulation B, decodability C")
             << s << none << Expected{rb, rs, mod * (rs - rb), 0, 0.464788732394366, std::min(modulationGrade(mod), decodabilityGrade(0.4648))};
+    }
+    {
+        // Black on a dark ground (SC 60 / 255 = 24 %, D), blurred by 15 pixels over modules of
+        // 12: MOD = 24 / 15 - 1 = 0.6 (B), but that leaves an edge contrast of 0.6 * 24 % = 14 %,
+        // under the 15 % every edge needs: F. Decodability 1/3 (D), as grade_oracle.py computes it.
+        Scan s;
+        s.module = 12;
+        s.bar = 0;
+        s.space = 60;   // 60 = 15 * 4: exact grey levels
+        s.blur = 15;
+        const double rb = 0, rs = 60 / 255.0;
+        QTest::newRow("dark ground and blur: edge contrast F")
+            << s << none << Expected{rb, rs, 0.6 * (rs - rb), 0, 1.0 / 3, 0};
+    }
+    {
+        // Every narrow space filled in to grey 132: their edges keep 119 of the 217 grey levels of
+        // contrast, MOD = 119 / 217 = 0.55 (C), while edges and widths stay where they were.
+        Scan s;
+        s.narrowSpace = 132;
+        const double rb = 13 / 255.0, rs = 230 / 255.0;
+        QTest::newRow("narrow spaces filled in: modulation C")
+            << s << 0.150 << Expected{rb, rs, 119 / 255.0, 0, 1.0, modulationGrade(119.0 / 217)};
     }
     {
         // The edge between elements 2 and 3 of the first character (the symbol's 6th edge) moved
