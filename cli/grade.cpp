@@ -4,6 +4,8 @@
 #include "gradeprofile.h"
 #include "output.h"
 #include "reader.h"
+#include "status.h"
+#include "version.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -13,6 +15,7 @@
 #include <CLI/Config.hpp>
 #include <CLI/Formatter.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -25,9 +28,7 @@ namespace {
 using namespace ean13::cli;
 
 constexpr std::string_view Program = "ean13 grade";
-constexpr int ExitPass = 0;
-constexpr int ExitBelowC = 1;
-constexpr int ExitUnusable = 2;
+constexpr std::string_view Version = "ean13 grade (Barcode Analyser) " BARCODE_ANALYSER_VERSION "\n";
 
 constexpr std::string_view Help =
     "usage: ean13 grade [--json] [--dpi N] [--aperture MM] [--calibrate LOW,HIGH] [--bwr MM]\n"
@@ -62,13 +63,8 @@ constexpr std::string_view Help =
     "image held no symbol to grade; 2 a usage error, or an image that is missing, cannot be\n"
     "read, or is too coarse to grade (under 4 pixels a module).\n"
     "\n"
-    "  -h, --help   this text\n";
-
-int usageError(const std::string &what)
-{
-    std::fprintf(stderr, "%s: %s (see ean13 grade --help)\n", Program.data(), what.c_str());
-    return ExitUnusable;
-}
+    "  -h, --help   this text\n"
+    "  --version    the version\n";
 
 std::string why(const reader::Loaded &loaded)
 {
@@ -141,7 +137,7 @@ char letter(int grade)
     return "FDCBA"[std::clamp(grade, 0, 4)];
 }
 
-void writeJson(Output &out, std::string_view image, const grade::Result &r, const grade::Options &options)
+void writeJsonReport(Output &out, std::string_view image, const grade::Result &r, const grade::Options &options)
 {
     out.put("{\"source\":\"");
     appendJsonString(out, image);
@@ -192,7 +188,7 @@ std::string cell(double fraction, int grade)
     return c;
 }
 
-void writeText(Output &out, std::string_view image, const grade::Result &r, const grade::Options &options)
+void writeTextReport(Output &out, std::string_view image, const grade::Result &r, const grade::Options &options)
 {
     using grade::Parameter;
     appendTextString(out, image);
@@ -231,6 +227,141 @@ void writeText(Output &out, std::string_view image, const grade::Result &r, cons
     out.put("\n");
 }
 
+struct GradeOptions
+{
+    bool json = false;
+    std::optional<double> dpi;
+    grade::Options grading;
+    std::string profile;
+    std::optional<ProfileFormat> profileFormat;
+    std::vector<std::string> images;
+};
+
+Parsed<GradeOptions> parseArguments(int argc, char **argv)
+{
+    GradeOptions o;
+    double dpi = 0;
+    double apertureMm = 0.150;
+    double bwrMm = 0;
+    std::string calibrate;
+    CLI::App app("", std::string(Program));
+    app.set_help_flag("-h,--help");
+    app.set_version_flag("--version");
+    app.add_flag("--json", o.json);
+    auto *dpiOption = app.add_option("--dpi", dpi);
+    app.add_option("--aperture", apertureMm);
+    app.add_option("--calibrate", calibrate);
+    app.add_option("--bwr", bwrMm);
+    app.add_option("--profile", o.profile);
+    app.add_option("IMAGE", o.images);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp &) {
+        return Answered{writeText(Program, Help)};
+    } catch (const CLI::CallForVersion &) {
+        return Answered{writeText(Program, Version)};
+    } catch (const CLI::ParseError &e) {
+        return Answered{usageError(Program, e.what())};
+    }
+    if (o.images.empty())
+        return Answered{usageError(Program, "name at least one IMAGE")};
+    if (dpiOption->count()) {
+        if (!(dpi >= 50 && dpi <= 100000))
+            return Answered{usageError(Program, "--dpi takes a resolution from 50 to 100000")};
+        o.dpi = dpi;
+    }
+    if (!(apertureMm > 0 && apertureMm <= 2))
+        return Answered{usageError(Program, "--aperture takes a diameter in mm, more than 0 and at most 2")};
+    if (!(std::abs(bwrMm) < 1))
+        return Answered{usageError(Program, "--bwr takes a bar width reduction in mm, under 1")};
+    o.grading.apertureMm = apertureMm;
+    o.grading.bwrMm = bwrMm;
+    if (!calibrate.empty()) {
+        const std::size_t comma = calibrate.find(',');
+        const auto low = reflectance(calibrate.substr(0, comma));
+        const auto high = comma == std::string::npos ? std::nullopt : reflectance(calibrate.substr(comma + 1));
+        if (!low || !high || !(*low < *high))
+            return Answered{usageError(Program, "--calibrate takes two reflectances LOW,HIGH from 0 to 1 (or 0% to 100%), LOW below HIGH")};
+        o.grading.calibration = grade::Calibration{*low, *high};
+    }
+    if (!o.profile.empty()) {
+        o.profileFormat = profileFormatOf(o.profile);
+        if (!o.profileFormat)
+            return Answered{usageError(Program, "--profile writes a .svg or a .png file")};
+        if (o.images.size() != 1)
+            return Answered{usageError(Program, "--profile draws the profile of one IMAGE only")};
+    }
+    return o;
+}
+
+int run(GradeOptions o, int argc, char **argv)
+{
+    StandardOutput stdoutSink;
+    Output out([&stdoutSink](std::string_view bytes) { return stdoutSink.write(bytes); });
+    int status = ExitSuccess;
+    grade::Options &options = o.grading;
+    for (const std::string &image : o.images) {
+        const QString path = QString::fromLocal8Bit(image.data(), static_cast<qsizetype>(image.size()));
+        const reader::Loaded loaded = reader::loadImage(path);
+        if (loaded.error != reader::LoadError::None) {
+            out.flush();   // what came before the message stays before it
+            message(Program, image + ": " + why(loaded));
+            status = ExitFailure;
+            continue;
+        }
+        if (o.dpi) {
+            options.dpiX = options.dpiY = *o.dpi;
+        } else if (const auto stored = storedDpi(loaded.image)) {
+            options.dpiX = stored->first;
+            options.dpiY = stored->second;
+        } else {
+            out.flush();
+            message(Program, image + ": the file does not say its resolution; give it with --dpi");
+            status = ExitFailure;
+            continue;
+        }
+        const grade::Result result = grade::gradeSymbol(greyOf(loaded.image), options);
+        switch (result.outcome) {
+        case grade::Outcome::Graded:
+            if (o.json)
+                writeJsonReport(out, image, result, options);
+            else
+                writeTextReport(out, image, result, options);
+            if (result.gradeValue < 1.5)
+                status = std::max(status, ExitFindings);
+            break;
+        case grade::Outcome::NoSymbol:
+            if (o.json) {
+                out.put("{\"source\":\"");
+                appendJsonString(out, image);
+                out.put("\",\"status\":\"no-symbol\",\"message\":\"" + result.message + "\"}\n");
+            } else {
+                appendTextString(out, image);
+                out.put(": " + result.message + "\n");
+            }
+            status = std::max(status, ExitFindings);
+            break;
+        case grade::Outcome::TooCoarse:
+        case grade::Outcome::NoResolution:
+            out.flush();
+            message(Program, image + ": " + result.message);
+            status = ExitFailure;
+            break;
+        }
+        if (o.profileFormat && result.outcome == grade::Outcome::Graded) {
+            std::string error;
+            if (!writeProfile(o.profile, *o.profileFormat, result, argc, argv, &error)) {
+                out.flush();
+                message(Program, "cannot write " + o.profile + ": " + error);
+                status = ExitFailure;
+            }
+        }
+        if (!out.flush())
+            return stdoutSink.failure(Program);
+    }
+    return status;
+}
+
 } // namespace
 
 // The toolkit's notes (an image decoder's complaint, a missing runtime directory) are not ours to
@@ -244,120 +375,5 @@ void quietToolkit(QtMsgType type, const QMessageLogContext &, const QString &mes
 int main(int argc, char **argv)
 {
     qInstallMessageHandler(quietToolkit);
-    bool json = false;
-    double dpi = 0;
-    double apertureMm = 0.150;
-    std::string calibrate;
-    double bwrMm = 0;
-    std::string profile;
-    std::vector<std::string> images;
-    CLI::App app("", std::string(Program));
-    app.set_help_flag("-h,--help");
-    app.add_flag("--json", json);
-    auto *dpiOption = app.add_option("--dpi", dpi);
-    app.add_option("--aperture", apertureMm);
-    app.add_option("--calibrate", calibrate);
-    app.add_option("--bwr", bwrMm);
-    app.add_option("--profile", profile);
-    app.add_option("IMAGE", images);
-    StandardOutput stdoutSink;
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp &) {
-        return stdoutSink.write(Help) ? 0 : stdoutSink.failure(Program);
-    } catch (const CLI::ParseError &e) {
-        return usageError(e.what());
-    }
-    if (images.empty())
-        return usageError("name at least one IMAGE");
-    if (dpiOption->count() && !(dpi >= 50 && dpi <= 100000))
-        return usageError("--dpi takes a resolution from 50 to 100000");
-    if (!(apertureMm > 0 && apertureMm <= 2))
-        return usageError("--aperture takes a diameter in mm, more than 0 and at most 2");
-    if (!(std::abs(bwrMm) < 1))
-        return usageError("--bwr takes a bar width reduction in mm, under 1");
-    grade::Options options;
-    options.apertureMm = apertureMm;
-    options.bwrMm = bwrMm;
-    if (!calibrate.empty()) {
-        const std::size_t comma = calibrate.find(',');
-        const auto low = reflectance(calibrate.substr(0, comma));
-        const auto high = comma == std::string::npos ? std::nullopt : reflectance(calibrate.substr(comma + 1));
-        if (!low || !high || !(*low < *high))
-            return usageError("--calibrate takes two reflectances LOW,HIGH from 0 to 1 (or 0% to 100%), LOW below HIGH");
-        options.calibration = grade::Calibration{*low, *high};
-    }
-    std::optional<ProfileFormat> profileFormat;
-    if (!profile.empty()) {
-        profileFormat = profileFormatOf(profile);
-        if (!profileFormat)
-            return usageError("--profile writes a .svg or a .png file");
-        if (images.size() != 1)
-            return usageError("--profile draws the profile of one IMAGE only");
-    }
-
-    Output out([&stdoutSink](std::string_view bytes) { return stdoutSink.write(bytes); });
-    int status = ExitPass;
-    for (const std::string &image : images) {
-        const QString path = QString::fromLocal8Bit(image.data(), static_cast<qsizetype>(image.size()));
-        const reader::Loaded loaded = reader::loadImage(path);
-        if (loaded.error != reader::LoadError::None) {
-            out.flush();   // what came before the message stays before it
-            std::fprintf(stderr, "%s: %s: %s\n", Program.data(), image.c_str(), why(loaded).c_str());
-            status = ExitUnusable;
-            continue;
-        }
-        if (dpiOption->count()) {
-            options.dpiX = options.dpiY = dpi;
-        } else if (const auto stored = storedDpi(loaded.image)) {
-            options.dpiX = stored->first;
-            options.dpiY = stored->second;
-        } else {
-            out.flush();
-            std::fprintf(stderr, "%s: %s: the file does not say its resolution; give it with --dpi\n", Program.data(),
-                         image.c_str());
-            status = ExitUnusable;
-            continue;
-        }
-        const grade::Result result = grade::gradeSymbol(greyOf(loaded.image), options);
-        switch (result.outcome) {
-        case grade::Outcome::Graded:
-            if (json)
-                writeJson(out, image, result, options);
-            else
-                writeText(out, image, result, options);
-            if (result.gradeValue < 1.5 && status == ExitPass)
-                status = ExitBelowC;
-            break;
-        case grade::Outcome::NoSymbol:
-            if (json) {
-                out.put("{\"source\":\"");
-                appendJsonString(out, image);
-                out.put("\",\"status\":\"no-symbol\",\"message\":\"" + result.message + "\"}\n");
-            } else {
-                appendTextString(out, image);
-                out.put(": " + result.message + "\n");
-            }
-            if (status == ExitPass)
-                status = ExitBelowC;
-            break;
-        case grade::Outcome::TooCoarse:
-        case grade::Outcome::NoResolution:
-            out.flush();
-            std::fprintf(stderr, "%s: %s: %s\n", Program.data(), image.c_str(), result.message.c_str());
-            status = ExitUnusable;
-            break;
-        }
-        if (profileFormat && result.outcome == grade::Outcome::Graded) {
-            std::string error;
-            if (!writeProfile(profile, *profileFormat, result, argc, argv, &error)) {
-                out.flush();
-                std::fprintf(stderr, "%s: cannot write %s: %s\n", Program.data(), profile.c_str(), error.c_str());
-                status = ExitUnusable;
-            }
-        }
-    }
-    if (!out.flush())
-        return stdoutSink.failure(Program);
-    return status;
+    return runParsed(parseArguments(argc, argv), [&](const GradeOptions &o) { return run(o, argc, argv); });
 }

@@ -658,6 +658,10 @@ void TestGrade::commandLine()
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(jsonRecords(run.out)[0][u"status"_s].toString(), u"no-symbol"_s);
 
+    run = ean13Program({u"grade"_s, u"--version"_s});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.out.startsWith("ean13 grade (Barcode Analyser) "));
+
     // Calibrated: no word of an indicative grade.
     run = ean13Program({u"grade"_s, u"--calibrate"_s, u"4%,89%"_s, goodPng});
     QCOMPARE(run.exitCode, 0);
@@ -681,6 +685,7 @@ void TestGrade::commandLineErrors_data()
                                     << u"--profile draws the profile of one IMAGE only"_s;
     QTest::newRow("missing file") << QStringList{u"/nonexistent/scan.png"_s} << u"/nonexistent/scan.png: no such file"_s;
     QTest::newRow("a directory") << QStringList{u"/"_s} << u"ean13 grade: /: "_s;
+    QTest::newRow("escapes in a name") << QStringList{u"bad\x1b[31m.png"_s} << u"ean13 grade: bad\\x1b[31m.png: no such file\n"_s;
 }
 
 void TestGrade::commandLineErrors()
