@@ -330,17 +330,24 @@ int run(GradeOptions o, int argc, char **argv)
             if (result.gradeValue < 1.5)
                 status = std::max(status, ExitFindings);
             break;
-        case grade::Outcome::NoSymbol:
+        case grade::Outcome::NoSymbol: {
+            // The reader finds codes at any angle: say so when it sees one that cannot be graded.
+            const QStringList codes = reader::findCodes(loaded.image);
+            const std::string said = codes.isEmpty()
+                ? result.message
+                : "the code " + codes.front().toStdString()
+                      + " is there, but not as a symbol with straight bars and quiet zones to grade: scan it with the bars upright";
             if (o.json) {
                 out.put("{\"source\":\"");
                 appendJsonString(out, image);
-                out.put("\",\"status\":\"no-symbol\",\"message\":\"" + result.message + "\"}\n");
+                out.put("\",\"status\":\"no-symbol\",\"message\":\"" + said + "\"}\n");
             } else {
                 appendTextString(out, image);
-                out.put(": " + result.message + "\n");
+                out.put(": " + said + "\n");
             }
             status = std::max(status, ExitFindings);
             break;
+        }
         case grade::Outcome::TooCoarse:
         case grade::Outcome::NoResolution:
             out.flush();

@@ -10,6 +10,7 @@
 
 #include <QImage>
 #include <QJsonArray>
+#include <QPainter>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -661,6 +662,21 @@ void TestGrade::commandLine()
     run = ean13Program({u"grade"_s, u"--version"_s});
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.out.startsWith("ean13 grade (Barcode Analyser) "));
+
+    // A code the reader finds, turned too far to be graded.
+    const QString turnedPng = m_dir.filePath(u"turned.png"_s);
+    QImage turned = toImage(draw(good), good.dpi()).convertToFormat(QImage::Format_RGB32);
+    turned = turned.transformed(QTransform().rotate(40), Qt::SmoothTransformation);
+    QImage framed(turned.size(), QImage::Format_RGB32);
+    framed.fill(Qt::white);
+    QPainter(&framed).drawImage(0, 0, turned);
+    framed.setDotsPerMeterX(qRound(good.dpi() / 0.0254));
+    framed.setDotsPerMeterY(qRound(good.dpi() / 0.0254));
+    QVERIFY(framed.save(turnedPng));
+    run = ean13Program({u"grade"_s, turnedPng});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(run.out), turnedPng + u": the code 5901234123457 is there, but not as a symbol with straight "
+                                                     "bars and quiet zones to grade: scan it with the bars upright\n"_s);
 
     // Calibrated: no word of an indicative grade.
     run = ean13Program({u"grade"_s, u"--calibrate"_s, u"4%,89%"_s, goodPng});
