@@ -144,7 +144,8 @@ void writeJsonReport(Output &out, std::string_view image, const grade::Result &r
     out.put("\",\"code\":\"" + r.code + "\",\"symbology\":\"" + r.symbology + "\",\"grade\":\"");
     out.put(r.grade);
     out.put("\",\"grade_value\":" + number("%.1f", r.gradeValue));
-    out.put(",\"limit\":\"" + std::string(grade::parameterName(r.limit)) + "\"");
+    const bool limited = r.scans[r.limitingScan].grade < 4;
+    out.put(",\"limit\":\"" + std::string(limited ? grade::parameterName(r.limit) : "") + "\"");
     out.put(std::string(",\"calibrated\":") + (r.calibrated ? "true" : "false"));
     out.put(",\"aperture_mm\":" + number("%.3f", r.apertureMm));
     out.put(",\"x_dim_mm\":" + number("%.4f", r.xDimMm));

@@ -601,6 +601,7 @@ void TestGrade::commandLine()
     QCOMPARE(o[u"symbology"_s].toString(), u"EAN-13"_s);
     QCOMPARE(o[u"grade"_s].toString(), u"A"_s);
     QCOMPARE(o[u"grade_value"_s].toDouble(), 4.0);
+    QCOMPARE(o[u"limit"_s].toString(), QString());   // nothing limits an A
     QCOMPARE(o[u"calibrated"_s].toBool(), false);
     QVERIFY(qAbs(o[u"x_dim_mm"_s].toDouble() - 0.330) < 0.001);
     QVERIFY(qAbs(o[u"quiet_zone_left_mm"_s].toDouble() - 15 * 0.330) < 0.01);
@@ -627,6 +628,9 @@ void TestGrade::commandLine()
     QVERIFY(lines[2].startsWith(u"   1  yes A "_s));
     QVERIFY(lines[13].startsWith(u"verdict: Класс F (0,0); оценку ограничивает параметр «свободные поля». Свободное поле слева 2,6 мм при нужных 3,6 мм"_s));
     QVERIFY(lines[14].startsWith(goodPng + u": grade A (4.0)"_s));
+    run = ean13Program({u"grade"_s, u"--json"_s, croppedPng});
+    QCOMPARE(jsonRecords(run.out)[0][u"limit"_s].toString(), u"quiet zone"_s);
+    QCOMPARE(jsonRecords(run.out)[0][u"scans"_s].toArray()[0].toObject()[u"limit"_s].toString(), u"quiet zone"_s);
 
     // --dpi for a file that says nothing of its resolution, and over one that says something wrong.
     const QString barePng = m_dir.filePath(u"bare.pgm"_s);   // a format with no resolution in it
