@@ -59,7 +59,7 @@ struct ScanLine
     double quietLeftMm = 0, quietRightMm = 0;   // light margin beside the symbol on this line
     int grades[ParameterCount] = {};            // 4 (A) to 0 (F), indexed by Parameter
     int grade = 0;                // the lowest of them
-    Parameter limit = Parameter::Decode;   // the lowest of them, where grade < 4
+    Parameter limit = Parameter::Decode;   // the parameter of that grade, where it is < 4
 
     // For a picture of the profile: reflectance at x0, x0 + 1, ... (pixel columns).
     double x0 = 0;
@@ -89,7 +89,7 @@ struct Result
     double gradeValue = 0;        // mean of the scan grades, 0.0 to 4.0
     char grade = 'F';
     std::size_t limitingScan = 0; // the scan line with the lowest grade (the first of equals)
-    Parameter limit = Parameter::Decode;   // the lowest of them, where grade < 4
+    Parameter limit = Parameter::Decode;   // what limits that scan line, where its grade < 4
     double xDimMm = 0;            // module width
     double modulePixels = 0;
     double barGainMm = 0;         // mean bar width minus nominal; negative for a loss
