@@ -25,6 +25,7 @@ expected=(
     share/man/man1/barcode-analyser.1.gz share/man/man1/ean13.1.gz
     share/doc/barcode-analyser/copyright share/doc/barcode-analyser/changelog.gz
     libexec/barcode-analyser/ean13-render libexec/barcode-analyser/ean13-scan
+    libexec/barcode-analyser/ean13-grade
 )
 for f in "${expected[@]}"; do [ -f "$work/usr/$f" ] || fail "not installed: $f"; done
 for f in bin/barcode-analyser bin/ean13; do [ -x "$work/usr/$f" ] || fail "not executable: $f"; done
@@ -59,7 +60,7 @@ done
 [[ $page == *"barcode-analyser $version"* ]] || fail "barcode-analyser(1) lacks the version"
 # ean13(1): ean13 --help is the help of check, so that help comes once; each section once.
 page=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$work/usr/share/man/man1/ean13.1.gz" 2>/dev/null)
-for once in "^ *Checks +EAN-13 article" "^EXAMPLES$" "^EXIT STATUS$" "^ *-n, --line-number$" "^ +ean13 render$" "^ +ean13 scan$"; do
+for once in "^ *Checks +EAN-13 article" "^EXAMPLES$" "^EXIT STATUS$" "^ *-n, --line-number$" "^ +ean13 render$" "^ +ean13 scan$" "^ +ean13 grade$"; do
     n=$(grep -cE -- "$once" <<<"$page" || true)
     [ "$n" = 1 ] || fail "ean13(1) has '$once' $n times"
 done
