@@ -48,19 +48,23 @@ Utf8Verdict judgeUtf8(std::string_view bytes)
 
 void appendCp1251(std::string &out, std::string_view bytes)
 {
-    for (char ch : bytes) {
-        const auto b = static_cast<unsigned char>(ch);
-        char32_t c = b;
-        if (b >= 0xC0)
-            c = 0x0410 + (b - 0xC0);
-        else if (b >= 0x80)
-            c = Cp1251High[b - 0x80];
+    const char *p = bytes.data();
+    const char *const end = p + bytes.size();
+    while (p < end) {
+        // Digits, delimiters and line ends are ASCII, the same in both: copied in runs.
+        const char *high = std::find_if(p, end, [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+        out.append(p, static_cast<std::size_t>(high - p));
+        if (high == end)
+            break;
+        const auto b = static_cast<unsigned char>(*high);
+        const char32_t c = b >= 0xC0 ? char32_t{0x0410} + (b - 0xC0) : char32_t{Cp1251High[b - 0x80]};
         if (c == 0) {
-            out += ch;
-            continue;
+            out += *high;
+        } else {
+            char utf8[4];
+            out.append(utf8, static_cast<std::size_t>(encodeUtf8(c, utf8)));
         }
-        char utf8[4];
-        out.append(utf8, static_cast<std::size_t>(encodeUtf8(c, utf8)));
+        p = high + 1;
     }
 }
 

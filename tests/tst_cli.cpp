@@ -667,6 +667,8 @@ void TestCli::commandsThatGoWrong_data()
                                        << "ean13: 'rendr' is no subcommand; did you mean 'ean13 render'?" + see << QByteArray();
     QTest::newRow("two letters wrong") << QStringList{u"chekk"_s, u"4820000000000"_s} << 2
                                        << "ean13: 'chekk' is no subcommand; did you mean 'ean13 check'?" + see << QByteArray();
+    QTest::newRow("grade") << QStringList{u"grdae"_s, u"scan.png"_s} << 2
+                           << "ean13: 'grdae' is no subcommand; did you mean 'ean13 grade'?" + see << QByteArray();
     QTest::newRow("capitals") << QStringList{u"Scan"_s} << 2
                               << "ean13: 'Scan' is no subcommand; did you mean 'ean13 scan'?" + see << QByteArray();
     QTest::newRow("a word far from every name is an entry") << QStringList{u"hello"_s} << 1 << QByteArray()
