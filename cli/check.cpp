@@ -113,6 +113,13 @@ int columnInHeader(const std::vector<std::string_view> &names, const CheckOption
     return -1;
 }
 
+// XLSX and ODS files are zip files; so are others that are no list either. Their first bytes are
+// ASCII, and so the same whatever the encoding.
+bool isZipFile(std::string_view start)
+{
+    return start.substr(0, 4) == std::string_view("PK\x03\x04", 4);
+}
+
 // One run of the check: its output, its records and the buffer every input is read through.
 class CheckRun
 {
@@ -161,7 +168,7 @@ void CheckRun::checkCodes()
     }
 }
 
-// Reads the start of an input, up to its first line end, to judge its delimiter by.
+// Reads the start of an input, up to its first line end, to judge what it is and its delimiter by.
 std::string CheckRun::readStart(InputFile &file, Transcoder &text, const std::string &name, std::string &start, bool &ended)
 {
     while (start.find('\n') == std::string::npos && start.size() < DelimiterSample) {
@@ -242,13 +249,17 @@ int CheckRun::readInput(const std::string &name)
     Columns columns;
     columns.column = m_options.columnNumber;
     columns.delimiter = m_options.delimiter;
-    if (needsDelimiter()) {
-        if (std::string readError = readStart(*file, text, shownName, start, ended); !readError.empty()) {
-            m_out.flush();
-            return failure(Program, readError);
-        }
-        columns.delimiter = detectDelimiter(start, m_options.header, m_options.csv, m_options.delimiter);
+    if (std::string readError = readStart(*file, text, shownName, start, ended); !readError.empty()) {
+        m_out.flush();
+        return failure(Program, readError);
     }
+    if (isZipFile(start)) {
+        m_out.flush();
+        return failure(Program, shownName + " is a spreadsheet (XLSX or ODS) or another zip file, not a list of lines: "
+                                            "save its sheet as CSV and read that with --csv");
+    }
+    if (needsDelimiter())
+        columns.delimiter = detectDelimiter(start, m_options.header, m_options.csv, m_options.delimiter);
     std::string headerError;
     if (m_options.header) {
         columns.header = [&, delimiter = columns.delimiter](const std::vector<std::string_view> &names) {
