@@ -3,9 +3,12 @@
 set -euo pipefail
 
 need_packages() {
-    local missing=()
+    local missing=() installed
+    # One dpkg-query for all of them; it fails when any is unknown to dpkg, and says nothing of those.
+    installed=" $(dpkg-query -W -f='${Package} ${Status}\n' "$@" 2>/dev/null |
+                  awk '$2 == "install" && $3 == "ok" && $4 == "installed" { printf "%s ", $1 }') " || true
     for p in "$@"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+        [[ $installed == *" $p "* ]] || missing+=("$p")
     done
     if [ ${#missing[@]} -gt 0 ]; then
         echo "Installing: ${missing[*]}"
@@ -40,6 +43,6 @@ need_packages_for() {
 
 build_preset() {
     local preset=$1
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" -j"$(nproc)"
+    cmake --preset "$preset" >/dev/null &&
+        cmake --build --preset "$preset" -j"$(nproc)"
 }
