@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 source tools/setup.sh
 need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libzxing-dev libcli11-dev libcsv-dev libbenchmark-dev \
               python3 python3-stdnum eancheck zint pkg-config libzbar-dev zbar-tools python3-zxing-cpp python3-numpy \
-              imagemagick
+              imagemagick xvfb xauth
 build_preset bench >/dev/null
 bin=build/bench/bin   # every program and benchmark of the build
 echo "== The core and the windows (offscreen)"
@@ -26,6 +26,10 @@ echo "== One ean13 process against Debian's eancheck"
 echo
 echo "== Start-up against a bare Qt Widgets program"
 /usr/bin/python3 bench/startup.py "$bin/startup_probe" "$bin/bare_window" "$bin/bare_label" 40
+echo
+echo "== Start-up on a real X server against the program at b026068 (before printing, SVG, the readers, the icon)"
+baseline=$(bench/baseline.sh b026068)
+xvfb-run -a -s "-screen 0 1024x768x24" /usr/bin/python3 bench/startup_vs_baseline.py "$bin/startup_probe" "$baseline" 21
 echo
 echo "== ean13 render against zint --batch, 10,000 codes"
 /usr/bin/python3 bench/render_vs_zint.py "$bin"/ean13-render
