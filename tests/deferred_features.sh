@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real window program on a real X server: a fresh start maps none of what it loads on first
 # use (zxing-cpp, zbar, the toolkit's SVG and printing, image format plugins, its own module);
-# then a picture pasted into the field is read, and Save writes the symbol, through that module.
+# then a picture pasted into the field is read, and Save writes the symbol, through that module;
+# without the module, a message says so.
 # usage: deferred_features.sh PROGRAM
 set -u
 program=$(realpath "$1")
@@ -49,6 +50,22 @@ read=$(zbarimg --quiet --raw "$work/saved.png" 2>/dev/null)
 [ "$read" = 4006381333931 ] || fail "the saved symbol reads \"$read\", not the pasted code"
 grep -q barcode-analyser-features "/proc/$app/maps" || fail "the module is not mapped after it was used"
 grep -q libZXing "/proc/$app/maps" || fail "zxing-cpp is not mapped after a picture was read"
+
+kill $app 2>/dev/null
+wait $app 2>/dev/null
+
+# The program without its module (a broken installation): a picture pasted gets a message box,
+# and the program goes on.
+mkdir "$work/broken"
+cp "$program" "$work/broken/"
+(cd "$work" && exec "$work/broken/$(basename "$program")") &
+app=$!
+main=$(xdotool search --sync --onlyvisible --name '^Анализатор штрих-кодов\.$' | head -n 1)
+xdotool windowfocus --sync "$main"
+xdotool key ctrl+v
+box=$(timeout 10 xdotool search --sync --onlyvisible --name '^Анализатор штрих-кодов$' | head -n 1)
+[ -n "$box" ] || fail "no message box without the module"
+kill -0 $app 2>/dev/null || fail "the program ended without its module"
 
 [ $fails -eq 0 ] || exit 1
 echo "all passed"

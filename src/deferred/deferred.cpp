@@ -52,8 +52,14 @@ const Features *features()
 
 QString modulePath()
 {
+    // The whole name, so that no other file name is tried in its place.
+#ifdef Q_OS_WIN
+    const QString name = u"barcode-analyser-features.dll"_s;
+#else
+    const QString name = u"barcode-analyser-features.so"_s;
+#endif
     return QDir::cleanPath(QCoreApplication::applicationDirPath() + u'/' + QStringLiteral(FEATURES_DIR_FROM_EXECUTABLE)
-                           + u"/barcode-analyser-features"_s);
+                           + u'/' + name);
 }
 
 bool moduleLoaded()

@@ -403,6 +403,8 @@ QImage readSvgBars(const QByteArray &svg, int pixelsPerModule)
     if (rows < 1)
         return {};
     QImage image(static_cast<int>(std::ceil(width * pixelsPerModule)), rows, QImage::Format_Grayscale8);
+    if (image.isNull())
+        return {};
     image.fill(255);
     uchar *bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
