@@ -7,6 +7,8 @@
 #include <QCommandLineParser>
 #include <QIcon>
 #include <QLibrary>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <algorithm>
 #include <cstdio>
@@ -101,6 +103,19 @@ void setApplicationIdentity()
     QGuiApplication::setWindowIcon(QIcon(u":/icons/barcode-analyser.svg"_s));
 }
 
+bool loadToolkitTranslations()
+{
+    // Russian whatever the desktop's language: the program's own texts are Russian too.
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    for (const QString &folder : {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+                                  QCoreApplication::applicationDirPath() + u"/translations"_s}) {
+        if (translator->load(u"qtbase_ru"_s, folder))
+            return QCoreApplication::installTranslator(translator);
+    }
+    delete translator;
+    return false;
+}
+
 bool displayAvailable(int argc, char **argv)
 {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
@@ -145,6 +160,7 @@ int runProgram(int &argc, char **argv, QObject *mainWindowWatcher)
         describeCommandLine(parser);
         parser.process(app);
     }
+    loadToolkitTranslations();   // before any window, so that every dialog and menu it opens is Russian
     Forms forms;
     if (mainWindowWatcher)
         forms.mainForm.installEventFilter(mainWindowWatcher);
