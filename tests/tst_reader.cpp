@@ -190,7 +190,7 @@ void TestReader::badFiles_data()
     QTest::addColumn<reader::LoadError>("error");
 
     QTest::newRow("missing") << m_dir.filePath(u"not-there.png"_s) << reader::LoadError::Missing;
-    QTest::newRow("a folder") << m_dir.path() << reader::LoadError::Missing;
+    QTest::newRow("a folder") << m_dir.path() << reader::LoadError::Directory;
 
     const QString empty = m_dir.filePath(u"empty.png"_s);
     QVERIFY(writeFile(empty, {}));

@@ -24,9 +24,13 @@ QString reason(const reader::Loaded &loaded)
     switch (loaded.error) {
     case reader::LoadError::None: break;
     case reader::LoadError::Missing: return u"файл не найден"_s;
+    case reader::LoadError::Directory: return u"это папка, а не файл"_s;
+    case reader::LoadError::NotAFile: return u"это не обычный файл"_s;
     case reader::LoadError::Empty: return u"файл пуст"_s;
     case reader::LoadError::NotAnImage: return u"это не изображение, или его формат не поддерживается"_s;
     case reader::LoadError::TooLarge:
+        if (!loaded.size.isValid())
+            return u"изображение слишком велико"_s;
         return u"изображение слишком велико (%1 на %2 точек)"_s.arg(loaded.size.width()).arg(loaded.size.height());
     case reader::LoadError::Damaged: return u"файл повреждён или обрезан"_s;
     }
