@@ -11,6 +11,8 @@
 #include <QTransform>
 #include <QtEndian>
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -313,6 +315,60 @@ QByteArray pngDeclaring(int width, int height)
     const QByteArray row(1000, '\0');
     return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", qCompress(row).mid(4))
            + pngChunk("IEND", {});
+}
+
+QByteArray whitePng(int width, int height)
+{
+    QByteArray header(13, '\0');
+    qToBigEndian<quint32>(static_cast<quint32>(width), header.data());
+    qToBigEndian<quint32>(static_cast<quint32>(height), header.data() + 4);
+    header[8] = 8;   // 8 bits a sample, grey
+    z_stream stream{};
+    deflateInit(&stream, 9);
+    QByteArray row(width + 1, char(0xFF));
+    row[0] = 0;   // no filter
+    QByteArray packed;
+    char chunk[1 << 16];
+    for (int y = 0; y < height; ++y) {
+        stream.next_in = reinterpret_cast<Bytef *>(row.data());
+        stream.avail_in = static_cast<uInt>(row.size());
+        const int flush = y + 1 == height ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            stream.next_out = reinterpret_cast<Bytef *>(chunk);
+            stream.avail_out = sizeof chunk;
+            deflate(&stream, flush);
+            packed.append(chunk, static_cast<qsizetype>(sizeof chunk - stream.avail_out));
+        } while (stream.avail_out == 0);
+    }
+    deflateEnd(&stream);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", packed) + pngChunk("IEND", {});
+}
+
+QByteArray gzipDrawing(qint64 bytes)
+{
+    z_stream stream{};
+    deflateInit2(&stream, 9, Z_DEFLATED, 16 + MAX_WBITS, 9, Z_DEFAULT_STRATEGY);   // 16: a gzip header
+    QByteArray start("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"200\" height=\"100\">");
+    QByteArray spaces(1 << 20, ' ');
+    const QByteArray end("</svg>\n");
+    QByteArray packed;
+    char chunk[1 << 16];
+    auto put = [&](const QByteArray &in, int flush) {
+        stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.constData()));
+        stream.avail_in = static_cast<uInt>(in.size());
+        do {
+            stream.next_out = reinterpret_cast<Bytef *>(chunk);
+            stream.avail_out = sizeof chunk;
+            deflate(&stream, flush);
+            packed.append(chunk, static_cast<qsizetype>(sizeof chunk - stream.avail_out));
+        } while (stream.avail_out == 0);
+    };
+    put(start, Z_NO_FLUSH);
+    for (qint64 n = start.size() + end.size(); n < bytes; n += spaces.size())
+        put(spaces, Z_NO_FLUSH);
+    put(end, Z_FINISH);
+    deflateEnd(&stream);
+    return packed;
 }
 
 QStringList kinds()

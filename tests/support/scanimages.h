@@ -36,4 +36,11 @@ struct Sample
 // pixels would take 40 GB once decoded.
 [[nodiscard]] QByteArray pngDeclaring(int width, int height);
 
+// A whole, well-formed white PNG of the size given: a few kilobytes for a very large picture.
+[[nodiscard]] QByteArray whitePng(int width, int height);
+
+// An SVG drawing of `bytes` bytes (mostly white space), gzip-compressed: about a thousandth of
+// that on disk.
+[[nodiscard]] QByteArray gzipDrawing(qint64 bytes);
+
 } // namespace scanimages
