@@ -4,7 +4,7 @@
 # each fuzzer (FUZZ_SECONDS each, 60 by default).
 cd "$(dirname "$0")"
 source tools/setup.sh
-need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libqt6svg6 libzxing-dev libcli11-dev libcsv-dev \
+need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins zlib1g-dev libzxing-dev libcli11-dev libcsv-dev \
               poppler-utils librsvg2-bin fonts-dejavu-core python3 python3-stdnum \
               python3-zxing-cpp python3-numpy xvfb xdotool x11-utils openbox libx11-dev clang libclang-rt-14-dev \
               help2man man-db desktop-file-utils appstream lintian dpkg-dev file \

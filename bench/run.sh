@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/setup.sh
-need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libzxing-dev libcli11-dev libcsv-dev libbenchmark-dev \
+need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev qt6-image-formats-plugins zlib1g-dev libzxing-dev libcli11-dev libcsv-dev libbenchmark-dev \
               python3 python3-stdnum eancheck zint pkg-config libzbar-dev zbar-tools python3-zxing-cpp python3-numpy \
               imagemagick
 build_preset bench >/dev/null

@@ -24,7 +24,7 @@ for f in usr/bin/barcode-analyser usr/bin/ean13 usr/share/barcode-analyser/Tavik
     grep -qx "\./$f" <<<"$contents" || fail "not in the package: $f"
 done
 depends=$(dpkg-deb --field "$deb" Depends)
-for d in libqt6widgets6 libqt6gui6 libqt6core6 libc6 qt6-qpa-plugins libqt6svg6; do
+for d in libqt6widgets6 libqt6gui6 libqt6core6 libc6 qt6-qpa-plugins libqt6svg6 qt6-image-formats-plugins; do
     [[ $depends == *"$d"* ]] || fail "Depends lacks $d: $depends"
 done
 

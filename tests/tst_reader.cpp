@@ -101,6 +101,14 @@ void TestReader::fileFormats_data()
     const QString jpegNamedPng = m_dir.filePath(u"jpeg.png"_s);
     QImage(zintFile(m_dir, u"forjpeg.png"_s, u"871125300120"_s)).save(jpegNamedPng, "JPG", 90);
     QTest::newRow("jpeg named .png") << jpegNamedPng << u"8711253001202"_s;
+    // What pictures saved from web pages and office scanners come as (Qt's image formats plugins).
+    for (const char *format : {"webp", "tiff"}) {
+        const QString path = m_dir.filePath(u"symbol."_s + QLatin1String(format));
+        QImageWriter writer(path, format);
+        QVERIFY2(writer.write(QImage(zintFile(m_dir, u"for%1.png"_s.arg(QLatin1String(format)), u"590123412345"_s))),
+                 qPrintable(writer.errorString()));
+        QTest::newRow(format) << path << u"5901234123457"_s;
+    }
     // A UPC-A symbol is the EAN-13 number with a 0 in front.
     QTest::newRow("upc-a") << zintFile(m_dir, u"upca.png"_s, u"03600029145"_s, {u"--barcode"_s, u"UPCA"_s}) << u"0036000291452"_s;
 }
