@@ -616,6 +616,8 @@ QByteArray inflated(const QByteArray &packed, qint64 limit, bool *tooLong)
     return result == Z_STREAM_END ? out : QByteArray();
 }
 
+Loaded decoded(QIODevice &file, qint64 fileSize);
+
 } // namespace
 
 Loaded loadImage(const QString &path)
@@ -649,6 +651,31 @@ Loaded loadImage(const QString &path)
         loaded.detail = file.errorString();
         return loaded;
     }
+    return decoded(file, info.size());
+}
+
+Loaded loadImageData(const QByteArray &bytes)
+{
+    Loaded loaded;
+    if (bytes.isEmpty()) {
+        loaded.error = LoadError::Empty;
+        return loaded;
+    }
+    if (bytes.size() > MaxImageBytes) {
+        loaded.error = LoadError::TooLarge;
+        return loaded;
+    }
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return decoded(buffer, bytes.size());
+}
+
+namespace {
+
+Loaded decoded(QIODevice &file, qint64 fileSize)
+{
+    Loaded loaded;
     const QByteArray head = file.peek(64);
     if (const QSize declared = pnmSize(head); overLimit(declared)) {
         loaded.error = LoadError::TooLarge;
@@ -684,7 +711,7 @@ Loaded loadImage(const QString &path)
         return loaded;
     }
     const QByteArray format = imageReader.format();
-    if ((format == "svg" || format == "svgz") && !gzip && info.size() > MaxDrawingBytes) {
+    if ((format == "svg" || format == "svgz") && !gzip && fileSize > MaxDrawingBytes) {
         loaded.error = LoadError::TooLarge;
         return loaded;
     }
@@ -712,6 +739,8 @@ Loaded loadImage(const QString &path)
     }
     return loaded;
 }
+
+} // namespace
 
 FileCodes readFile(const QString &path, const GiveUp &giveUp)
 {

@@ -48,6 +48,9 @@ struct Loaded
     QString detail;                // the decoder's own words, for Damaged and NotAnImage
 };
 [[nodiscard]] Loaded loadImage(const QString &path);
+// The same for an image file's bytes in memory (a picture on the clipboard, dragged from a
+// program as PNG or JPEG data): decoded within the same limits.
+[[nodiscard]] Loaded loadImageData(const QByteArray &bytes);
 
 struct FileCodes
 {
