@@ -1,6 +1,8 @@
 // ean13 render: standard EAN-13 symbols as SVG, PNG or PDF files, each read back by a barcode
 // decoder before it is written.
+#include "status.h"
 #include "symbolwriter.h"
+#include "version.h"
 
 #include <CLI/CLI.hpp>
 
@@ -22,19 +24,20 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-constexpr int ExitRefused = 1;
-constexpr int ExitUsage = 2;
+using ean13::cli::ExitFailure;
+using ean13::cli::ExitFindings;
+using ean13::cli::ExitSuccess;
+
+constexpr std::string_view Program = "ean13 render";
 
 int usageError(const std::string &what)
 {
-    std::fprintf(stderr, "ean13 render: %s (see ean13 render --help)\n", what.c_str());
-    return ExitUsage;
+    return ean13::cli::usageError(Program, what);
 }
 
 int failure(const std::string &what)
 {
-    std::fprintf(stderr, "ean13 render: %s\n", what.c_str());
-    return ExitUsage;
+    return ean13::cli::failure(Program, what);
 }
 
 std::string local(const QString &path)
@@ -58,15 +61,13 @@ Entry judge(std::string_view text)
     // The analysis looks at the first 13 characters only; a symbol of them would not be what was asked for.
     const bool tooLong = text.size() > static_cast<std::size_t>(ean13::CodeLength);
     if (tooLong || !a.accepted()) {
-        e.refusal = e.text + ": not a 12- or 13-digit code";
+        e.refusal = ean13::cli::excerpt(e.text) + ": not a 12- or 13-digit code";
         return e;
     }
     e.code = a.entry.code;
     if (a.status == ean13::Status::BadCheckDigit) {
-        std::string right = ean13::asciiText(e.code);
-        right.back() = static_cast<char>('0' + *a.expectedCheckDigit);
-        e.refusal = e.text + ": wrong check digit, it should be " + std::to_string(*a.expectedCheckDigit) + " ("
-                    + right + "); no file written";
+        e.refusal = ean13::cli::excerpt(e.text) + ": wrong check digit, it should be " + std::to_string(*a.expectedCheckDigit) + " ("
+                    + ean13::asciiText(*ean13::correctedCode(a)) + "); no file written";
     }
     return e;
 }
@@ -93,20 +94,20 @@ bool readLines(const std::string &path, std::vector<std::string> &lines)
 
 struct Outcome
 {
-    int status = 0;
+    int status = ExitSuccess;
     std::string message;
 };
 
 Outcome renderOne(const Entry &e, ean13::SymbolFormat format, const ean13::RenderSettings &settings, const QString &path)
 {
     if (!e.refusal.empty())
-        return {ExitRefused, e.refusal};
+        return {ExitFindings, e.refusal};
     const ean13::Rendered r = ean13::renderSymbol(e.code, format, settings);
     if (r.error != ean13::RenderError::None)
-        return {ExitRefused, e.text + ": the decoder did not read the symbol back as " + ean13::asciiText(e.code) + "; no file written"};
+        return {ExitFindings, ean13::cli::excerpt(e.text) + ": the decoder did not read the symbol back as " + ean13::asciiText(e.code) + "; no file written"};
     QString error;
     if (!ean13::saveWhole(path, r.bytes, &error))
-        return {ExitUsage, "cannot write " + local(path) + ": " + error.toStdString()};
+        return {ExitFailure, "cannot write " + local(path) + ": " + error.toStdString()};
     return {};
 }
 
@@ -117,58 +118,72 @@ Outcome renderOne(const Entry &e, ean13::SymbolFormat format, const ean13::Rende
 void quietToolkit(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
     if (type == QtCriticalMsg || type == QtFatalMsg)
-        std::fprintf(stderr, "ean13 render: %s\n", message.toLocal8Bit().constData());
+        ean13::cli::message(Program, message.toStdString());
 }
 
-int main(int argc, char **argv)
+// What the command line asks for.
+struct RenderOptions
 {
-    qInstallMessageHandler(quietToolkit);
-    // Fonts are needed for the digits' outlines, a screen is not.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::optional<ean13::SymbolFormat> format;   // by OUT's name when not given
+    ean13::RenderSettings settings;
+    std::string out;
+    std::string input;
+    std::vector<std::string> codes;
+};
 
+ean13::cli::Parsed<RenderOptions> parseArguments(int argc, char **argv)
+{
+    using ean13::cli::Answered;
     CLI::App app("Writes standard EAN-13 symbols (and UPC-A numbers as EAN-13) as SVG, PNG or PDF files.\n"
                  "Every symbol is read back by a barcode decoder before its file is written; a file is\n"
                  "written whole or not at all.",
                  "ean13 render");
+    RenderOptions o;
     std::string formatName;
-    ean13::RenderSettings settings;
     std::optional<double> height;
-    std::string out;
-    std::string input;
-    std::vector<std::string> codes;
     bool noText = false;
+    app.set_version_flag("--version", "ean13 render (Barcode Analyser) " BARCODE_ANALYSER_VERSION);
     app.add_option("--format", formatName, "svg, png or pdf (default: OUT's extension, else svg)");
-    app.add_option("--x-dim", settings.symbol.xMm, "X-dimension, the narrowest bar, in mm: 0.264 to 0.660")
+    app.add_option("--x-dim", o.settings.symbol.xMm, "X-dimension, the narrowest bar, in mm: 0.264 to 0.660")
         ->default_val(ean13::NominalXmm);
-    app.add_option("--dpi", settings.dpi, "PNG resolution: a whole number of pixels to a module")
+    app.add_option("--dpi", o.settings.dpi, "PNG resolution: a whole number of pixels to a module")
         ->default_val(ean13::DefaultDpi);
     app.add_option("--height", height, "height of the data bars in mm (default: 22.85 mm scaled with X)");
-    app.add_option("--bwr", settings.symbol.bwrMm, "bar width reduction in mm, for print gain")->default_val(0);
+    app.add_option("--bwr", o.settings.symbol.bwrMm, "bar width reduction in mm, for print gain")->default_val(0);
     app.add_flag("--no-text", noText, "no human-readable digits");
-    app.add_flag("--margin-indicator", settings.symbol.marginIndicator, "'>' in the right quiet zone");
-    app.add_option("-o,--output", out, "a file for one CODE, or a directory: one <13 digits>.<format> a code")
+    app.add_flag("--margin-indicator", o.settings.symbol.marginIndicator, "'>' in the right quiet zone");
+    app.add_option("-o,--output", o.out, "a file for one CODE, or a directory: one <13 digits>.<format> a code")
         ->required();
-    app.add_option("-i,--input", input, "a file of codes, one a line (- for standard input)");
-    app.add_option("CODE", codes, "12 or 13 digits");
+    app.add_option("-i,--input", o.input, "a file of codes, one a line (- for standard input)");
+    app.add_option("CODE", o.codes, "12 or 13 digits");
     app.footer("Exit status: 0 every file written, 1 some code refused (not 12 or 13 digits, a wrong\n"
                "check digit, or not read back), 2 a usage error, a size out of range or a file that\n"
                "cannot be written.");
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp &e) {
-        return app.exit(e);
+    } catch (const CLI::CallForHelp &) {
+        return Answered{ean13::cli::writeText(Program, app.help())};
+    } catch (const CLI::CallForVersion &version) {
+        return Answered{ean13::cli::writeText(Program, std::string(version.what()) + "\n")};
     } catch (const CLI::ParseError &e) {
-        return usageError(e.what());
+        return Answered{usageError(e.what())};
     }
-    settings.symbol.barHeightMm = height;
-    settings.symbol.text = !noText;
-    if (codes.empty() && input.empty())
-        return usageError("give a CODE or -i FILE");
+    o.settings.symbol.barHeightMm = height;
+    o.settings.symbol.text = !noText;
+    if (o.codes.empty() && o.input.empty())
+        return Answered{usageError("give a CODE or -i FILE")};
+    if (!formatName.empty() && !(o.format = ean13::symbolFormat(QString::fromStdString(formatName))))
+        return Answered{usageError("unknown format '" + formatName + "': svg, png or pdf")};
+    return o;
+}
 
-    std::optional<ean13::SymbolFormat> format;
-    if (!formatName.empty() && !(format = ean13::symbolFormat(QString::fromStdString(formatName))))
-        return usageError("unknown format '" + formatName + "': svg, png or pdf");
+int run(const RenderOptions &options, int argc, char **argv)
+{
+    const ean13::RenderSettings &settings = options.settings;
+    std::optional<ean13::SymbolFormat> format = options.format;
+    const std::string &out = options.out;
+    const std::string &input = options.input;
+    const std::vector<std::string> &codes = options.codes;
 
     std::vector<std::string> texts = codes;
     if (!input.empty() && !readLines(input, texts))
@@ -201,9 +216,12 @@ int main(int argc, char **argv)
         return failure(e);
     if (*format == ean13::SymbolFormat::Png) {
         const ean13::PixelGrid g = ean13::pixelGrid(settings.symbol, settings.dpi);
-        if (std::abs(g.xMm - settings.symbol.xMm) >= 0.0005)
-            std::fprintf(stderr, "ean13 render: X-dimension %.3f mm (%d pixels a module at %d dpi) in place of %.3f mm\n",
-                         g.xMm, g.pixelsPerModule, settings.dpi, settings.symbol.xMm);
+        if (std::abs(g.xMm - settings.symbol.xMm) >= 0.0005) {
+            char note[128];
+            std::snprintf(note, sizeof note, "X-dimension %.3f mm (%d pixels a module at %d dpi) in place of %.3f mm",
+                          g.xMm, g.pixelsPerModule, settings.dpi, settings.symbol.xMm);
+            ean13::cli::message(Program, note);
+        }
     }
 
     std::vector<Entry> entries;
@@ -231,11 +249,21 @@ int main(int argc, char **argv)
         });
     pool->waitForDone();
 
-    int status = 0;
+    int status = ExitSuccess;
     for (const Outcome &o : outcomes) {
         if (!o.message.empty())
-            std::fprintf(stderr, "ean13 render: %s\n", o.message.c_str());
+            ean13::cli::message(Program, o.message);
         status = std::max(status, o.status);
     }
     return status;
+}
+
+int main(int argc, char **argv)
+{
+    qInstallMessageHandler(quietToolkit);
+    // Fonts are needed for the digits' outlines, a screen is not.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    return ean13::cli::runParsed(parseArguments(argc, argv),
+                                 [&](const RenderOptions &options) { return run(options, argc, argv); });
 }
