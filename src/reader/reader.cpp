@@ -63,7 +63,9 @@ enum Pass : unsigned {
 int passCount(unsigned passes)
 {
     constexpr unsigned Zbar = 1u << ZbarWhole | 1u << ZbarHalf | 1u << ZbarSharpened | 1u << ZbarTurned;
-    constexpr unsigned ZxingGlobal = 1u << ZxingGlobalHarder | 1u << ZxingCloseGlobal;
+    // A close-up is read by zxing-cpp with both binarizers, and both misread it alike now and
+    // then (a UPC-A symbol with thin modules): together they are one way of reading.
+    constexpr unsigned ZxingGlobal = 1u << ZxingGlobalHarder;
     constexpr unsigned ZxingLocal = ~(Zbar | ZxingGlobal);
     return int((passes & Zbar) != 0) + int((passes & ZxingLocal) != 0) + int((passes & ZxingGlobal) != 0);
 }
@@ -177,14 +179,14 @@ public:
     }
 
     // Every code seen is agreed on: no further pass can change the answer but by finding more.
-    // The places of the codes that only one way of reading has seen so far.
-    [[nodiscard]] std::vector<QPolygonF> doubtful() const
+    // The codes that only one way of reading has seen so far, with their places.
+    [[nodiscard]] std::vector<std::pair<QString, QPolygonF>> doubtful() const
     {
-        std::vector<QPolygonF> places;
+        std::vector<std::pair<QString, QPolygonF>> codes;
         for (const Sighting &s : m_seen)
             if (passCount(s.passes) < AgreeingReadings)
-                places.push_back(s.bars);
-        return places;
+                codes.emplace_back(s.digits, s.bars);
+        return codes;
     }
     [[nodiscard]] bool settled() const
     {
@@ -424,10 +426,28 @@ View sharpened(const View &from)
     return {copy, from.toOriginal};
 }
 
+// A box blur along the bars' direction only (the close-ups stand upright): noise averages out,
+// the bars stay as sharp as they were.
+View smoothed(const View &from)
+{
+    const QImage &grey = from.grey;
+    QImage copy(grey.size(), QImage::Format_Grayscale8);
+    const int h = grey.height();
+    for (int y = 0; y < h; ++y) {
+        const uchar *rows[5];
+        for (int k = 0; k < 5; ++k)
+            rows[k] = grey.constScanLine(std::clamp(y + k - 2, 0, h - 1));
+        uchar *out = copy.scanLine(y);
+        for (int x = 0; x < grey.width(); ++x)
+            out[x] = static_cast<uchar>((rows[0][x] + rows[1][x] + rows[2][x] + rows[3][x] + rows[4][x]) / 5);
+    }
+    return {copy, from.toOriginal};
+}
+
 // A close-up of the symbol whose bars are at `bars` (as Sightings measures them), turned
 // upright, with its quiet zones, and enlarged to about three pixels a module: what zbar saw
 // there, put before zxing-cpp where it need not search.
-View closeUp(const View &original, const QPolygonF &bars)
+View closeUp(const View &original, const QPolygonF &bars, double symbolPixels)
 {
     const QPointF left = (bars[0] + bars[3]) / 2, right = (bars[1] + bars[2]) / 2;
     const QPointF along = right - left;
@@ -438,7 +458,7 @@ View closeUp(const View &original, const QPolygonF &bars)
     const double high = std::max({std::hypot(bars[0].x() - bars[3].x(), bars[0].y() - bars[3].y()), length * 0.3, 8.0});
     const QPointF quiet = unit * (length * 0.15), half = across * (high / 2);
     const QPolygonF source({left - quiet - half, right + quiet - half, right + quiet + half, left - quiet + half});
-    const double scale = std::clamp(300.0 / length, 0.25, 4.0);
+    const double scale = std::clamp(symbolPixels / length, 0.25, 4.0);
     const int w = std::max(16, qRound((length * 1.3) * scale)), h = std::max(16, qRound(high * scale));
     QTransform toOriginal;
     if (!QTransform::quadToQuad(QPolygonF(QRectF(0, 0, w, h)).mid(0, 4), source, toOriginal))
@@ -482,16 +502,26 @@ QStringList findCodes(const QImage &image, const GiveUp &giveUp)
     std::vector<std::function<void()>> passes;
     passes.push_back([&] { readWithZbar(original, ZbarWhole, seen); });
     passes.push_back([&] { readWithZxing(original, ZXing::Binarizer::LocalAverage, false, ZxingWhole, seen); });
-    // A code only zbar has read is looked at closely by zxing-cpp, with either binarizer.
-    passes.push_back([&] {
-        for (const QPolygonF &bars : seen.doubtful()) {
-            const View close = closeUp(original, bars);
-            if (close.grey.isNull())
+    // A code only one engine has read is looked at closely by zxing-cpp: straightened, in three
+    // sizes, as it is, sharpened and smoothed, with either binarizer; once for each code.
+    QStringList lookedAt;
+    auto closeUps = [&] {
+        for (const auto &[digits, bars] : seen.doubtful()) {
+            if (lookedAt.contains(digits))
                 continue;
-            readWithZxing(close, ZXing::Binarizer::LocalAverage, true, ZxingCloseLocal, seen);
-            readWithZxing(close, ZXing::Binarizer::GlobalHistogram, true, ZxingCloseGlobal, seen);
+            lookedAt.append(digits);
+            for (const double symbolPixels : {300.0, 190.0, 120.0}) {
+                const View close = closeUp(original, bars, symbolPixels);
+                if (close.grey.isNull())
+                    continue;
+                for (const View &view : {close, sharpened(close), smoothed(close)}) {
+                    readWithZxing(view, ZXing::Binarizer::LocalAverage, true, ZxingCloseLocal, seen);
+                    readWithZxing(view, ZXing::Binarizer::GlobalHistogram, true, ZxingCloseGlobal, seen);
+                }
+            }
         }
-    });
+    };
+    passes.push_back(closeUps);
     passes.push_back([&] { readWithZxing(within(original, CopyPixels), ZXing::Binarizer::LocalAverage, true, ZxingLocalHarder, seen); });
     passes.push_back([&] { readWithZxing(within(original, CopyPixels), ZXing::Binarizer::GlobalHistogram, true, ZxingGlobalHarder, seen); });
     const bool small = std::min(image.width(), image.height()) < 200;
@@ -502,7 +532,7 @@ QStringList findCodes(const QImage &image, const GiveUp &giveUp)
         return *half;
     };
     if (!small) {   // noise averages out
-        passes.push_back([&] { readWithZbar(halfSize(), ZbarHalf, seen); });
+        passes.push_back([&] { readWithZbar(halfSize(), ZbarHalf, seen); closeUps(); });
         passes.push_back([&] { readWithZxing(halfSize(), ZXing::Binarizer::LocalAverage, false, ZxingHalf, seen); });
     }
     // A photo of over four million pixels is looked at in half size from here on: its symbols
@@ -511,9 +541,9 @@ QStringList findCodes(const QImage &image, const GiveUp &giveUp)
         return within(qint64(image.width()) * image.height() > 4'000'000 ? halfSize() : original, CopyPixels);
     };
     std::optional<View> sharp, turn;
-    passes.push_back([&] { sharp = sharpened(base()); readWithZbar(*sharp, ZbarSharpened, seen); });   // out of focus
+    passes.push_back([&] { sharp = sharpened(base()); readWithZbar(*sharp, ZbarSharpened, seen); closeUps(); });   // out of focus
     passes.push_back([&] { readWithZxing(*sharp, ZXing::Binarizer::LocalAverage, false, ZxingSharpened, seen); });
-    passes.push_back([&] { sharp.reset(); turn = turned(base(), 45); readWithZbar(*turn, ZbarTurned, seen); });   // a steep symbol crosses few rows and few columns whole
+    passes.push_back([&] { sharp.reset(); turn = turned(base(), 45); readWithZbar(*turn, ZbarTurned, seen); closeUps(); });   // a steep symbol crosses few rows and few columns whole
     passes.push_back([&] { readWithZxing(*turn, ZXing::Binarizer::LocalAverage, false, ZxingTurned, seen); });
     for (const auto &pass : passes) {
         if (seen.settled() || !budget.left())
