@@ -154,6 +154,12 @@ def main():
         for kind in kinds:
             cells = [f"{read[name][kind]}/{totals[kind]}" for name, _ in readers]
             print(f"| {kind} | " + " | ".join(cells) + " |")
+        for group, prefix in (("photographs, design sets", "design-"), ("photographs, held out", "heldout-")):
+            total = sum(n for kind, n in totals.items() if kind.startswith(prefix))
+            if total:
+                cells = [f"**{100 * sum(n for kind, n in read[name].items() if kind.startswith(prefix)) / total:.1f} %**"
+                         for name, _ in readers]
+                print(f"| {group} ({total}) | " + " | ".join(cells) + " |")
         overall = [f"**{100 * sum(read[name].values()) / len(images):.1f} %**" for name, _ in readers]
         print("| all | " + " | ".join(overall) + " |")
         print("| false codes | " + " | ".join(str(false_codes[name]) for name, _ in readers) + " |")
@@ -165,11 +171,16 @@ def main():
                           "zbar" if set(codes) <= set(readers[2][1].get(path, [])) else "")
         print(f"\nzxing-cpp aborted on {aborts} of the images (counted as not read).")
 
-        ours = fastest([scan] + images)
-        zbar = fastest(["zbarimg", "-q"] + images)
-        print(f"\nspeed, one process over all {len(images)} images, fastest of 3:")
-        print(f"  ean13 scan  {ours:.2f} s, {len(images) / ours:.0f} images a second")
-        print(f"  zbarimg     {zbar:.2f} s, {len(images) / zbar:.0f} images a second ({zbar / ours:.2f} x the time of ean13 scan)")
+        sets = [("all", images)]
+        if photo_dir:
+            sets.append(("the photographs", [p for p in images if p.startswith(photo_dir)]))
+        for label, chosen in sets:
+            ours = fastest([scan] + chosen)
+            zbar = fastest(["zbarimg", "-q"] + chosen)
+            print(f"\nspeed, one process over {label} ({len(chosen)} images), fastest of 3:")
+            print(f"  ean13 scan  {ours:.2f} s, {len(chosen) / ours:.0f} images a second")
+            print(f"  zbarimg     {zbar:.2f} s, {len(chosen) / zbar:.0f} images a second "
+                  f"({zbar / ours:.2f} x the time of ean13 scan)")
 
 
 if __name__ == "__main__":
