@@ -216,6 +216,9 @@ void ImageInput::start(std::function<reader::FileCodes(const std::function<bool(
         m_next = [this, read = std::move(read), path = std::move(path)]() mutable { start(std::move(read), std::move(path)); };
         return;
     }
+    // The reader may be a module loaded on first use: loaded here, on the window's thread, which
+    // may tell the person that it cannot be.
+    Q_UNUSED(reader::findCodes(QImage()));
     if (!m_busyCursor) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         m_busyCursor = true;
