@@ -14,6 +14,8 @@ for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 
 
 unset QT_QPA_PLATFORM
 work=$(mktemp -d)
+# The save dialog remembers its folder in the settings: this run's, not the user's.
+export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data"
 app= clip=
 trap 'kill $app $clip 2>/dev/null; rm -rf "$work"; stop_xvfb' EXIT
 fails=0
