@@ -1,21 +1,28 @@
 // ean13 render: standard EAN-13 symbols as SVG, PNG or PDF files, each read back by a barcode
 // decoder before it is written.
 #include "symbolwriter.h"
+#include "wholefile.h"
 
 #include <CLI/CLI.hpp>
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QThread>
 #include <QThreadPool>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 using namespace Qt::Literals::StringLiterals;
@@ -42,23 +49,36 @@ std::string local(const QString &path)
     return QDir::toNativeSeparators(path).toStdString();
 }
 
+// An entry longer than this is no code, and only its beginning is kept to be shown.
+constexpr std::size_t MaxEntryBytes = 64;
+constexpr std::size_t ShownBytes = 20;
+// Entries judged, drawn and written at a time: memory stays bounded whatever the input, and the
+// files of a group wait for the disk together.
+constexpr std::size_t GroupSize = 256;
+
 // One entry as the analysis takes it, and whether a symbol may be made of it.
 struct Entry
 {
     std::string text;
-    ean13::Code code;   // 13 digits when accepted
+    long long length = 0;   // in bytes, of which `text` holds at most MaxEntryBytes
+    ean13::Code code;       // 13 digits when accepted
     std::string refusal;
 };
 
-Entry judge(std::string_view text)
+std::string shown(const Entry &e)
 {
-    Entry e;
-    e.text = std::string(text);
-    const ean13::Analysis a = ean13::analyse(ean13::asciiCode(text));
+    if (e.length <= static_cast<long long>(MaxEntryBytes))
+        return e.text;
+    return e.text.substr(0, ShownBytes) + "... (a line of " + std::to_string(e.length) + " bytes)";
+}
+
+Entry judge(Entry e)
+{
+    const ean13::Analysis a = ean13::analyse(ean13::asciiCode(e.text));
     // The analysis looks at the first 13 characters only; a symbol of them would not be what was asked for.
-    const bool tooLong = text.size() > static_cast<std::size_t>(ean13::CodeLength);
+    const bool tooLong = e.length > static_cast<long long>(ean13::CodeLength);
     if (tooLong || !a.accepted()) {
-        e.refusal = e.text + ": not a 12- or 13-digit code";
+        e.refusal = shown(e) + ": not a 12- or 13-digit code";
         return e;
     }
     e.code = a.entry.code;
@@ -71,25 +91,86 @@ Entry judge(std::string_view text)
     return e;
 }
 
-// The lines of a file or of standard input; LF or CRLF ends a line and blank lines are skipped.
-bool readLines(const std::string &path, std::vector<std::string> &lines)
+// The entries of a file or of standard input, one a line, read in pieces: LF or CRLF ends a line
+// and blank lines are skipped; a line however long is never held whole.
+class EntryLines
 {
-    QFile file;
-    const bool opened = path == "-" ? file.open(stdin, QIODevice::ReadOnly)
-                                    : (file.setFileName(QString::fromLocal8Bit(path.c_str())), file.open(QIODevice::ReadOnly));
-    if (!opened)
-        return false;
-    const QByteArray all = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
-    for (QByteArray line : all.split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (!line.isEmpty())
-            lines.push_back(line.toStdString());
+public:
+    bool open(const std::string &name)
+    {
+        if (name == "-") {
+            m_fd = 0;
+            return true;
+        }
+        m_fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+        m_owned = m_fd >= 0;
+        return m_fd >= 0;
     }
-    return true;
-}
+    ~EntryLines()
+    {
+        if (m_owned)
+            ::close(m_fd);
+    }
+    // The next entry, or false at the end or on an error (error() says which).
+    bool next(Entry &e)
+    {
+        e = Entry();
+        for (;;) {
+            if (m_at == m_size) {
+                if (m_end)
+                    return finishLine(e);
+                const ssize_t n = ::read(m_fd, m_buffer.data(), m_buffer.size());
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n < 0)
+                    m_error = errno;
+                m_end = n <= 0;
+                m_at = 0;
+                m_size = n > 0 ? static_cast<std::size_t>(n) : 0;
+                continue;
+            }
+            const char c = m_buffer[m_at++];
+            if (c == '\n') {
+                if (finishLine(e))
+                    return true;
+                continue;
+            }
+            if (m_line.size() < MaxEntryBytes + 2)
+                m_line += c;
+            ++m_length;
+            m_lastCr = c == '\r';
+        }
+    }
+    [[nodiscard]] int error() const { return m_error; }
+
+private:
+    bool finishLine(Entry &e)
+    {
+        if (m_lastCr) {   // CRLF ends the line; the CR is no part of it
+            --m_length;
+            if (m_line.size() > static_cast<std::size_t>(m_length))
+                m_line.pop_back();
+        }
+        const bool any = m_length > 0;
+        e.text = std::move(m_line);
+        e.length = m_length;
+        m_line.clear();
+        m_length = 0;
+        m_lastCr = false;
+        return any;
+    }
+
+    int m_fd = -1;
+    bool m_owned = false;
+    std::vector<char> m_buffer = std::vector<char>(64 * 1024);
+    std::size_t m_at = 0;
+    std::size_t m_size = 0;
+    bool m_end = false;
+    int m_error = 0;
+    std::string m_line;
+    long long m_length = 0;
+    bool m_lastCr = false;
+};
 
 struct Outcome
 {
@@ -97,17 +178,18 @@ struct Outcome
     std::string message;
 };
 
-Outcome renderOne(const Entry &e, ean13::SymbolFormat format, const ean13::RenderSettings &settings, const QString &path)
+std::string fileName(const ean13::Code &code, ean13::SymbolFormat format)
 {
-    if (!e.refusal.empty())
-        return {ExitRefused, e.refusal};
-    const ean13::Rendered r = ean13::renderSymbol(e.code, format, settings);
-    if (r.error != ean13::RenderError::None)
-        return {ExitRefused, e.text + ": the decoder did not read the symbol back as " + ean13::asciiText(e.code) + "; no file written"};
-    QString error;
-    if (!ean13::saveWhole(path, r.bytes, &error))
-        return {ExitUsage, "cannot write " + local(path) + ": " + error.toStdString()};
-    return {};
+    return ean13::asciiText(code) + "." + ean13::suffix(format).toStdString();
+}
+
+// The code as a number: what tells two entries of one file name apart in a batch, at 8 bytes a code.
+std::uint64_t key(const ean13::Code &code)
+{
+    std::uint64_t k = 0;
+    for (const char32_t c : code)
+        k = k * 10 + (c - U'0');
+    return k;
 }
 
 } // namespace
@@ -118,6 +200,32 @@ void quietToolkit(QtMsgType type, const QMessageLogContext &, const QString &mes
 {
     if (type == QtCriticalMsg || type == QtFatalMsg)
         std::fprintf(stderr, "ean13 render: %s\n", message.toLocal8Bit().constData());
+}
+
+// Where the symbols go: one file, standard output, or a folder of one file a code.
+struct Target
+{
+    enum Kind { File, Stdout, Folder } kind = File;
+    QString path;
+    QStringList made;   // folders this run created, the deepest last
+};
+
+// The folders that mkpath would create for `path`, outermost first.
+QStringList missingFolders(const QString &path)
+{
+    QStringList missing;
+    QFileInfo at(QDir::cleanPath(QDir(path).absolutePath()));
+    while (!at.exists() && !at.isSymLink() && !at.isRoot()) {
+        missing.prepend(at.absoluteFilePath());
+        at = QFileInfo(at.absolutePath());
+    }
+    return missing;
+}
+
+void removeMadeFolders(const Target &target)
+{
+    for (auto it = target.made.crbegin(); it != target.made.crend(); ++it)
+        QDir().rmdir(*it);   // only while empty
 }
 
 int main(int argc, char **argv)
@@ -139,19 +247,32 @@ int main(int argc, char **argv)
     std::vector<std::string> codes;
     bool noText = false;
     app.add_option("--format", formatName, "svg, png or pdf (default: OUT's extension, else svg)");
-    app.add_option("--x-dim", settings.symbol.xMm, "X-dimension, the narrowest bar, in mm: 0.264 to 0.660")
-        ->default_val(ean13::NominalXmm);
-    app.add_option("--dpi", settings.dpi, "PNG resolution: a whole number of pixels to a module")
+    auto *xOption = app.add_option("--x-dim", settings.symbol.xMm, "X-dimension, the narrowest bar, in mm: 0.264 to 0.660")
+                        ->default_val(ean13::NominalXmm);
+    app.add_option("--dpi", settings.dpi,
+                   "PNG resolution: a whole number of pixels to a module, the nearest to X that keeps X in its range")
         ->default_val(ean13::DefaultDpi);
     app.add_option("--height", height, "height of the data bars in mm (default: 22.85 mm scaled with X)");
     app.add_option("--bwr", settings.symbol.bwrMm, "bar width reduction in mm, for print gain")->default_val(0);
     app.add_flag("--no-text", noText, "no human-readable digits");
     app.add_flag("--margin-indicator", settings.symbol.marginIndicator, "'>' in the right quiet zone");
-    app.add_option("-o,--output", out, "a file for one CODE, or a directory: one <13 digits>.<format> a code")
+    app.add_option("-o,--output", out,
+                   "where the symbols go: a directory (an existing one, or a name ending in /, made when\n"
+                   "missing, or any name for several codes) receives <13 digits>.<format> a code; a file for\n"
+                   "one CODE; - standard output")
         ->required();
     app.add_option("-i,--input", input, "a file of codes, one a line (- for standard input)");
     app.add_option("CODE", codes, "12 or 13 digits");
-    app.footer("Exit status: 0 every file written, 1 some code refused (not 12 or 13 digits, a wrong\n"
+    app.footer("OUT: a regular file is replaced only once its new content is whole and on disk, and keeps\n"
+               "its old bytes if anything fails; a link to a file is followed, a link to nothing refused. A\n"
+               "device, a pipe or a socket is written into, never replaced; /dev/stdout writes to standard\n"
+               "output as the shell opened it (>> appends). In a directory, each file is written under a\n"
+               "temporary name and renamed; a name there that is a symbolic link, a device, a pipe or a\n"
+               "socket is refused and left alone; two codes of one file name (036000291452 and\n"
+               "0036000291452) give one file. A directory that this run made and that received no file is\n"
+               "removed again.\n"
+               "\n"
+               "Exit status: 0 every file written, 1 some code refused (not 12 or 13 digits, a wrong\n"
                "check digit, or not read back), 2 a usage error, a size out of range or a file that\n"
                "cannot be written.");
     try {
@@ -170,28 +291,29 @@ int main(int argc, char **argv)
     if (!formatName.empty() && !(format = ean13::symbolFormat(QString::fromStdString(formatName))))
         return usageError("unknown format '" + formatName + "': svg, png or pdf");
 
-    std::vector<std::string> texts = codes;
-    if (!input.empty() && !readLines(input, texts))
-        return failure("cannot read " + input);
+    EntryLines lines;
+    if (!input.empty() && !lines.open(input))
+        return failure("cannot read " + input + ": " + std::strerror(errno));
 
     QGuiApplication application(argc, argv);
 
-    // A directory receives one file a code; a single code may go to a file of its own name.
-    const QString outPath = QString::fromLocal8Bit(out.c_str());
-    const QFileInfo outInfo(outPath);
-    const bool several = texts.size() != 1 || !input.empty();
-    bool toDirectory = outInfo.isDir();
-    if (!toDirectory && several) {
-        if (outInfo.exists())
-            return usageError(out + " is not a directory, and several codes need one");
-        if (!QDir().mkpath(outPath))
-            return failure("cannot create the directory " + out);
-        toDirectory = true;
-    }
-    if (!toDirectory) {
-        if (!format && !(format = ean13::symbolFormat(outInfo.suffix())))
+    Target target;
+    target.path = QString::fromLocal8Bit(out.c_str());
+    const QFileInfo outInfo(target.path);
+    const bool several = codes.size() != 1 || !input.empty();
+    if (out == "-") {
+        if (several)
+            return usageError("standard output takes one symbol: give one CODE, or a directory for several");
+        target.kind = Target::Stdout;
+    } else if (outInfo.isDir() || out.back() == '/' || (several && !outInfo.exists() && !outInfo.isSymLink())) {
+        target.kind = Target::Folder;
+    } else if (several) {
+        return usageError(out + " is not a directory, and several codes need one");
+    } else {
+        // One file: its extension says the format, and a name without one is SVG.
+        if (!format && !outInfo.suffix().isEmpty() && !(format = ean13::symbolFormat(outInfo.suffix())))
             return usageError("cannot tell the format from the name " + out + ": give --format svg, png or pdf");
-        if (!outInfo.absoluteDir().exists())
+        if (!outInfo.isSymLink() && !outInfo.absoluteDir().exists())
             return failure("cannot write " + out + ": its directory does not exist");
     }
     if (!format)
@@ -199,43 +321,126 @@ int main(int argc, char **argv)
 
     if (const std::string e = ean13::checkSettings(settings, *format); !e.empty())
         return failure(e);
-    if (*format == ean13::SymbolFormat::Png) {
+    if (*format == ean13::SymbolFormat::Png && xOption->count() > 0) {
         const ean13::PixelGrid g = ean13::pixelGrid(settings.symbol, settings.dpi);
         if (std::abs(g.xMm - settings.symbol.xMm) >= 0.0005)
             std::fprintf(stderr, "ean13 render: X-dimension %.3f mm (%d pixels a module at %d dpi) in place of %.3f mm\n",
                          g.xMm, g.pixelsPerModule, settings.dpi, settings.symbol.xMm);
     }
 
-    std::vector<Entry> entries;
-    entries.reserve(texts.size());
-    for (const std::string &t : texts)
-        entries.push_back(judge(t));
-    const QString suffix = u'.' + ean13::suffix(*format);
-    auto pathOf = [&](const Entry &e) {
-        return toDirectory ? QDir(outPath).filePath(QString::fromStdString(ean13::asciiText(e.code)) + suffix) : outPath;
+    std::optional<ean13::FolderWriter> folder;
+    if (target.kind == Target::Folder) {
+        target.made = missingFolders(target.path);
+        if (!QDir().mkpath(target.path)) {
+            removeMadeFolders(target);
+            return failure("cannot create the directory " + out);
+        }
+        folder.emplace(target.path);
+        if (const ean13::WriteError e = folder->open(); !e.ok()) {
+            removeMadeFolders(target);
+            return failure("cannot write into " + out + ": " + ean13::describe(e));
+        }
+    }
+    auto pathOf = [&](const std::string &name) {
+        return local(QDir(target.path).filePath(QString::fromStdString(name)));
     };
 
     // Each symbol is independent of the others: several at once, more than there are processors so
-    // that the wait for the disk, which every whole-file write ends with, overlaps with work. They
-    // run in the toolkit's own pool, where its image operations stay on the calling thread instead
-    // of being split across the pool again.
-    std::vector<Outcome> outcomes(entries.size());
-    std::atomic<std::size_t> next{0};
+    // that the wait for the disk overlaps with work. They run in the toolkit's own pool, where its
+    // image operations stay on the calling thread instead of being split across the pool again.
     QThreadPool *pool = QThreadPool::globalInstance();
     pool->setMaxThreadCount(4 * std::max(1, QThread::idealThreadCount()));
-    const auto workers = std::min<std::size_t>(static_cast<std::size_t>(pool->maxThreadCount()), entries.size());
-    for (std::size_t w = 0; w < workers; ++w)
-        pool->start([&] {
-            for (std::size_t i; (i = next++) < entries.size();)
-                outcomes[i] = renderOne(entries[i], *format, settings, pathOf(entries[i]));
-        });
-    pool->waitForDone();
 
+    std::unordered_set<std::uint64_t> named;   // the codes of this batch so far
+    std::size_t nextCode = 0;
     int status = 0;
-    for (const Outcome &o : outcomes) {
-        if (!o.message.empty())
-            std::fprintf(stderr, "ean13 render: %s\n", o.message.c_str());
-        status = std::max(status, o.status);
+    std::vector<Entry> entries;
+    std::vector<Outcome> outcomes;
+    std::vector<ean13::FolderWriter::Staged> staged;
+    std::vector<QByteArray> bytes;
+    for (;;) {
+        // A group of entries: the codes given first, then the lines of the input.
+        entries.clear();
+        while (entries.size() < GroupSize) {
+            Entry e;
+            if (nextCode < codes.size()) {
+                e.text = codes[nextCode++];
+                e.length = static_cast<long long>(e.text.size());
+            } else if (input.empty() || !lines.next(e)) {
+                break;
+            }
+            entries.push_back(judge(std::move(e)));
+        }
+        if (entries.empty())
+            break;
+        outcomes.assign(entries.size(), Outcome());
+        std::vector<bool> draw(entries.size(), false);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const Entry &e = entries[i];
+            if (!e.refusal.empty()) {
+                outcomes[i] = {ExitRefused, e.refusal};
+            } else if (target.kind == Target::Folder && !named.insert(key(e.code)).second) {
+                outcomes[i] = {0, e.text + ": the same file as an earlier code of this run, " + fileName(e.code, *format)
+                                     + "; written once"};
+            } else {
+                draw[i] = true;
+            }
+        }
+        staged.assign(entries.size(), ean13::FolderWriter::Staged());
+        bytes.assign(entries.size(), QByteArray());
+        std::atomic<std::size_t> next{0};
+        const auto workers = std::min<std::size_t>(static_cast<std::size_t>(pool->maxThreadCount()), entries.size());
+        for (std::size_t w = 0; w < workers; ++w)
+            pool->start([&] {
+                for (std::size_t i; (i = next++) < entries.size();) {
+                    if (!draw[i])
+                        continue;
+                    ean13::Rendered r = ean13::renderSymbol(entries[i].code, *format, settings);
+                    if (r.error != ean13::RenderError::None) {
+                        outcomes[i] = {ExitRefused, entries[i].text + ": the decoder did not read the symbol back as "
+                                                        + ean13::asciiText(entries[i].code) + "; no file written"};
+                        draw[i] = false;
+                    } else if (folder) {
+                        staged[i] = folder->stage(QString::fromStdString(fileName(entries[i].code, *format)), r.bytes);
+                    } else {
+                        bytes[i] = std::move(r.bytes);
+                    }
+                }
+            });
+        pool->waitForDone();
+        if (folder)
+            folder->commit(staged);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (!draw[i])
+                continue;
+            ean13::WriteError e;
+            std::string where = out;
+            if (folder) {
+                e = staged[i].error;
+                where = pathOf(fileName(entries[i].code, *format));
+            } else {
+                e = target.kind == Target::Stdout ? ean13::writeToDescriptor(1, bytes[i]) : ean13::saveWhole(target.path, bytes[i]);
+            }
+            if (!e.ok())
+                outcomes[i] = {ExitUsage, "cannot write " + where + ": " + ean13::describe(e)};
+        }
+        for (const Outcome &o : outcomes) {
+            if (!o.message.empty())
+                std::fprintf(stderr, "ean13 render: %s\n", o.message.c_str());
+            status = std::max(status, o.status);
+        }
+    }
+    if (lines.error()) {
+        std::fprintf(stderr, "ean13 render: cannot read %s: %s\n", input.c_str(), std::strerror(lines.error()));
+        status = ExitUsage;
+    }
+    if (folder) {
+        if (const ean13::WriteError e = folder->finish(); !e.ok()) {
+            std::fprintf(stderr, "ean13 render: cannot write %s: %s\n", out.c_str(), ean13::describe(e).c_str());
+            status = ExitUsage;
+        }
+        if (folder->written() == 0)
+            removeMadeFolders(target);
     }
     return status;
 }

@@ -7,12 +7,12 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <QSvgRenderer>
 
 #include <ZXing/ReadBarcode.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -264,7 +264,14 @@ QString suffix(SymbolFormat format)
 PixelGrid pixelGrid(const SymbolOptions &options, int dpi)
 {
     PixelGrid g;
-    g.pixelsPerModule = std::max(1, static_cast<int>(std::lround(options.xMm / MmPerInch * dpi)));
+    // The nearest whole number of pixels that keeps X in its range: 0.264 mm at 600 dpi is 6.24
+    // pixels, and 6 would make 0.254 mm.
+    const double pixels = options.xMm / MmPerInch * dpi;
+    const int fewest = std::max(1, static_cast<int>(std::ceil(MinXmm / MmPerInch * dpi - 1e-9)));
+    const int most = static_cast<int>(std::floor(MaxXmm / MmPerInch * dpi + 1e-9));
+    g.pixelsPerModule = std::max(1, static_cast<int>(std::lround(pixels)));
+    if (fewest <= most)
+        g.pixelsPerModule = std::clamp(g.pixelsPerModule, fewest, most);
     g.xMm = g.pixelsPerModule * MmPerInch / dpi;
     g.bwrPixels = static_cast<int>(std::lround(options.bwrMm / MmPerInch * dpi));
     return g;
@@ -328,7 +335,8 @@ Rendered renderSymbol(const Code &code, SymbolFormat format, const RenderSetting
             buffer.open(QIODevice::WriteOnly);
             // Quality 80 is zlib's fastest level: a third of the default's time, for a file of 2.3 KB
             // in place of 1.3 KB at 600 dpi (quality 90 and up store the pixels uncompressed).
-            r.image.save(&buffer, "PNG", 80);
+            if (!r.image.save(&buffer, "PNG", 80))
+                r = {RenderError::NotReadBack, {}, {}};   // nothing whole to write
         }
         return r;
     }
@@ -379,16 +387,6 @@ std::string readEan13(const QImage &image)
     if (!result.isValid() || result.format() != ZXing::BarcodeFormat::EAN13)
         return {};
     return result.text();
-}
-
-bool saveWhole(const QString &path, const QByteArray &bytes, QString *error)
-{
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    if (error)
-        *error = file.errorString();
-    return false;
 }
 
 void setRasterFaultForTesting(std::function<void(QImage &)> fault)
