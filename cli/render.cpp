@@ -389,7 +389,8 @@ int main(int argc, char **argv)
         staged.assign(entries.size(), ean13::FolderWriter::Staged());
         bytes.assign(entries.size(), QByteArray());
         std::atomic<std::size_t> next{0};
-        const auto workers = std::min<std::size_t>(static_cast<std::size_t>(pool->maxThreadCount()), entries.size());
+        const auto drawn = static_cast<std::size_t>(std::count(draw.begin(), draw.end(), true));
+        const auto workers = std::min<std::size_t>(static_cast<std::size_t>(pool->maxThreadCount()), drawn);
         for (std::size_t w = 0; w < workers; ++w)
             pool->start([&] {
                 for (std::size_t i; (i = next++) < entries.size();) {
@@ -424,11 +425,13 @@ int main(int argc, char **argv)
             if (!e.ok())
                 outcomes[i] = {ExitUsage, "cannot write " + where + ": " + ean13::describe(e)};
         }
+        std::string said;   // a group's messages in one write, not one each
         for (const Outcome &o : outcomes) {
             if (!o.message.empty())
-                std::fprintf(stderr, "ean13 render: %s\n", o.message.c_str());
+                said += "ean13 render: " + o.message + "\n";
             status = std::max(status, o.status);
         }
+        std::fwrite(said.data(), 1, said.size(), stderr);
     }
     if (lines.error()) {
         std::fprintf(stderr, "ean13 render: cannot read %s: %s\n", input.c_str(), std::strerror(lines.error()));

@@ -1,11 +1,18 @@
 // ean13 render end to end, and the writers beneath it: every format read back by zxing-cpp from the
 // written file (SVG through rsvg-convert, PDF through pdftoppm), the geometry measured on rasters,
 // the physical sizes, and every refusal leaving no file behind.
+#include "child.h"
 #include "process.h"
 #include "symbolwriter.h"
 
 #include <QPainter>
 #include <QtTest>
+
+#include <sys/socket.h>
+#include <sys/sysmacros.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -77,6 +84,17 @@ private slots:
     void ean13HandsRenderOn();
     void aSpoiledRasterIsNeverWritten_data();
     void aSpoiledRasterIsNeverWritten();
+    void aFullDiskKeepsWhatWasThere_data();
+    void aFullDiskKeepsWhatWasThere();
+    void aSmallFileSystemFillsUp();
+    void nodesAreWrittenIntoNeverReplaced_data();
+    void nodesAreWrittenIntoNeverReplaced();
+    void linksInADirectoryAreNeverFollowed();
+    void aNamedLinkIsFollowedAsCpFollowsIt();
+    void standardOutput_data();
+    void standardOutput();
+    void inputIsReadInBoundedMemory_data();
+    void inputIsReadInBoundedMemory();
 
 private:
     QTemporaryDir m_dir;
@@ -404,6 +422,281 @@ void TestRender::aSpoiledRasterIsNeverWritten()
     ean13::setRasterFaultForTesting({});
     QCOMPARE(r.error, ean13::RenderError::NotReadBack);
     QVERIFY(r.bytes.isEmpty());
+}
+
+namespace {
+
+QByteArray contents(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
+bool writeFile(const QString &file, const QByteArray &bytes)
+{
+    QFile f(file);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// Every name in a directory, hidden ones (temporaries) included.
+QStringList everythingIn(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+mode_t typeOf(const QString &path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & S_IFMT : 0;
+}
+
+} // namespace
+
+void TestRender::aFullDiskKeepsWhatWasThere_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("batch");   // a directory of several codes, or one file
+    for (const QString &format : {u"svg"_s, u"png"_s, u"pdf"_s}) {
+        QTest::newRow(qPrintable(format + u", one file"_s)) << format << false;
+        QTest::newRow(qPrintable(format + u", a batch"_s)) << format << true;
+    }
+}
+
+// A limit on the size of a file (ulimit -f) makes every write past it fail, as a full disk does.
+void TestRender::aFullDiskKeepsWhatWasThere()
+{
+    QFETCH(QString, format);
+    QFETCH(bool, batch);
+    QTemporaryDir work;
+    const QString dir = work.filePath(u"out"_s);
+    QVERIFY(QDir().mkpath(dir));
+    const QString old = dir + u"/4820000000000."_s + format;
+    QVERIFY(writeFile(old, "the old symbol"));
+    ChildSetup setup;
+    setup.fileSizeLimit = 1000;   // less than any symbol
+    const QStringList args = batch ? QStringList{u"--format"_s, format, u"-o"_s, dir, u"4820000000000"_s, u"5901234123457"_s}
+                                   : QStringList{u"-o"_s, old, u"4820000000000"_s};
+    const ChildRun r = runChild(QStringLiteral(RENDER_EXE), args, setup);
+    QCOMPARE(r.signal, 0);   // not killed by SIGXFSZ half way
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains("cannot write " + QFile::encodeName(old) + ": File too large\n"), r.err.constData());
+    if (batch)
+        QVERIFY2(r.err.contains("5901234123457." + format.toUtf8() + ": File too large\n"), r.err.constData());
+    QCOMPARE(contents(old), QByteArray("the old symbol"));
+    QCOMPARE(everythingIn(dir), QStringList{u"4820000000000."_s + format});   // no empty file, no temporary
+}
+
+// A real file system that fills up part way through a batch, where the machine lets a test mount one.
+void TestRender::aSmallFileSystemFillsUp()
+{
+    if (!tool(u"unshare"_s))
+        QSKIP("unshare (util-linux) is not installed");
+    QTemporaryDir work;
+    const QString mount = work.filePath(u"disk"_s);
+    QVERIFY(QDir().mkpath(mount));
+    QStringList codes;
+    for (int i = 0; i < 400; ++i) {
+        QString c = u"4820000%1"_s.arg(i, 5, 10, QChar(u'0'));
+        c += QString::number(ean13::analyse(ean13::asciiCode((c + u'0').toStdString())).expectedCheckDigit.value_or(0));
+        codes << c;
+    }
+    QVERIFY(writeFile(work.filePath(u"codes.txt"_s), codes.join(u'\n').toUtf8() + '\n'));
+    const QString script = u"mount -t tmpfs -o size=200k none \"$1\" || exit 77; "
+                           u"echo old > \"$1/keep.png\"; mkdir \"$1/tiny\"; cp \"$1/keep.png\" \"$1/tiny/%1.png\"; "
+                           u"\"$2\" --format png -o \"$1/tiny\" -i \"$3\"; echo \"status $?\"; "
+                           u"\"$2\" -o \"$1/keep.png\" 4820000000000; echo \"status $?\"; "
+                           u"cat \"$1/keep.png\"; cat \"$1/tiny/%1.png\"; "
+                           u"find \"$1/tiny\" -type f -size 0 | wc -l; find \"$1\" -name '.*' | wc -l; "
+                           u"for f in \"$1\"/tiny/*.png; do [ \"$(head -c 4 \"$f\" | od -An -c | tr -d ' ')\" = '211PNG' ] || "
+                           u"[ \"$f\" = \"$1/tiny/%1.png\" ] || echo \"cut: $f\"; done"_s.arg(codes.last());
+    QProcess p;
+    p.start(u"unshare"_s, {u"-m"_s, u"--propagation"_s, u"private"_s, u"sh"_s, u"-c"_s, script, u"sh"_s, mount,
+                           QStringLiteral(RENDER_EXE), work.filePath(u"codes.txt"_s)});
+    QVERIFY(p.waitForFinished(240000));
+    if (p.exitCode() == 77 || p.exitStatus() != QProcess::NormalExit)
+        QSKIP("this machine lets no test mount a small file system");
+    const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n');
+    const QByteArray err = p.readAllStandardError();
+    QCOMPARE(lines.value(0), u"status 2"_s);   // some files did not fit: said
+    QVERIFY2(err.contains(": No space left on device\n"), err.left(2000).constData());
+    QCOMPARE(lines.value(1), u"status 2"_s);   // and one over an existing file
+    QCOMPARE(lines.value(2), u"old"_s);        // that keeps its old bytes
+    QCOMPARE(lines.value(3), u"old"_s);        // so does the batch's
+    QCOMPARE(lines.value(4), u"0"_s);          // no empty file
+    QCOMPARE(lines.value(5), u"0"_s);          // no temporary
+    QCOMPARE(lines.value(6), QString());       // no file cut short
+}
+
+void TestRender::nodesAreWrittenIntoNeverReplaced_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("err");
+    QTest::newRow("a full device") << u"full"_s << 2 << QByteArray("ean13 render: cannot write node: No space left on device\n");
+    QTest::newRow("the null device") << u"null"_s << 0 << QByteArray();
+    QTest::newRow("a pipe with a reader") << u"fifo"_s << 0 << QByteArray();
+    QTest::newRow("a socket") << u"socket"_s << 2 << QByteArray("ean13 render: cannot write node: No such device or address\n");
+}
+
+// Made in a directory of the test's own, never the machine's /dev.
+void TestRender::nodesAreWrittenIntoNeverReplaced()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, err);
+    QTemporaryDir work;
+    const QString node = work.filePath(u"node"_s);
+    const QByteArray name = QFile::encodeName(node);
+    mode_t type = 0;
+    int socketFd = -1;
+    if (kind == u"full"_s || kind == u"null"_s) {
+        type = S_IFCHR;
+        if (::mknod(name.constData(), S_IFCHR | 0600, makedev(1, kind == u"full"_s ? 7 : 3)) != 0)
+            QSKIP("mknod needs root");
+    } else if (kind == u"fifo"_s) {
+        type = S_IFIFO;
+        QVERIFY(::mkfifo(name.constData(), 0600) == 0);
+    } else {
+        type = S_IFSOCK;
+        socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        QVERIFY(static_cast<std::size_t>(name.size()) < sizeof address.sun_path);
+        std::memcpy(address.sun_path, name.constData(), static_cast<std::size_t>(name.size()));
+        QVERIFY(::bind(socketFd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0);
+    }
+    QProcess reader;   // the pipe's other end, as `cat node > got` would be
+    if (kind == u"fifo"_s) {
+        reader.start(u"sh"_s, {u"-c"_s, u"cat \"$0\" > \"$1\""_s, node, work.filePath(u"got.svg"_s)});
+        QVERIFY(reader.waitForStarted());
+    }
+    QProcess p;
+    p.setWorkingDirectory(work.path());
+    p.start(QStringLiteral(RENDER_EXE), {u"-o"_s, u"node"_s, u"4820000000000"_s});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.readAllStandardError(), err);
+    QCOMPARE(p.exitCode(), exitCode);
+    QCOMPARE(typeOf(node), type);
+    if (kind == u"fifo"_s) {
+        QVERIFY(reader.waitForFinished(60000));
+        QCOMPARE(readBack(rasterOfFile(work.filePath(u"got.svg"_s), work.path())), u"4820000000000"_s);
+    }
+    QCOMPARE(everythingIn(work.path()).filter(u".part"_s), QStringList());
+    if (socketFd >= 0)
+        ::close(socketFd);
+}
+
+// In a shared directory another user may plant links with the names that a batch will write.
+void TestRender::linksInADirectoryAreNeverFollowed()
+{
+    QTemporaryDir work;
+    const QString dir = work.filePath(u"shared"_s);
+    QVERIFY(QDir().mkpath(dir));
+    const QString victim = work.filePath(u"victim"_s);
+    QVERIFY(writeFile(victim, "not yours"));
+    QVERIFY(QFile::link(victim, dir + u"/4820000000000.svg"_s));
+    QVERIFY(QFile::link(work.filePath(u"created"_s), dir + u"/5901234123457.svg"_s));   // to nothing yet
+    const Run r = render({u"-o"_s, dir, u"4820000000000"_s, u"5901234123457"_s, u"2000000000008"_s});
+    QCOMPARE(r.exitCode, 2);
+    QCOMPARE(r.err, "ean13 render: cannot write " + QFile::encodeName(dir) + "/4820000000000.svg: a symbolic link; not written "
+                    "through, left as it is\n" + "ean13 render: cannot write " + QFile::encodeName(dir)
+                    + "/5901234123457.svg: a symbolic link; not written through, left as it is\n");
+    QCOMPARE(contents(victim), QByteArray("not yours"));
+    QVERIFY(!QFile::exists(work.filePath(u"created"_s)));
+    QCOMPARE(QFileInfo(dir + u"/4820000000000.svg"_s).symLinkTarget(), victim);
+    QCOMPARE(QFileInfo(dir + u"/5901234123457.svg"_s).symLinkTarget(), work.filePath(u"created"_s));
+    QCOMPARE(everythingIn(dir), (QStringList{u"2000000000008.svg"_s, u"4820000000000.svg"_s, u"5901234123457.svg"_s}));
+}
+
+// One OUT that the user named: as cp does, a link to a file is followed and one to nothing refused.
+void TestRender::aNamedLinkIsFollowedAsCpFollowsIt()
+{
+    QTemporaryDir work;
+    const QString file = work.filePath(u"real.svg"_s);
+    QVERIFY(writeFile(file, "old"));
+    QVERIFY(QFile::link(file, work.filePath(u"link.svg"_s)));
+    QCOMPARE(render({u"-o"_s, work.filePath(u"link.svg"_s), u"4820000000000"_s}).exitCode, 0);
+    QCOMPARE(QFileInfo(work.filePath(u"link.svg"_s)).symLinkTarget(), file);
+    QCOMPARE(readBack(rasterOfFile(file, work.path())), u"4820000000000"_s);
+
+    QVERIFY(QFile::link(work.filePath(u"nowhere.svg"_s), work.filePath(u"dangling.svg"_s)));
+    const Run r = render({u"-o"_s, work.filePath(u"dangling.svg"_s), u"4820000000000"_s});
+    QCOMPARE(r.exitCode, 2);
+    QCOMPARE(r.err, "ean13 render: cannot write " + QFile::encodeName(work.filePath(u"dangling.svg"_s))
+                        + ": a symbolic link to nothing; not written through\n");
+    QVERIFY(!QFile::exists(work.filePath(u"nowhere.svg"_s)));
+}
+
+void TestRender::standardOutput_data()
+{
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<bool>("append");   // standard output opened as >> opens it
+    QTest::newRow("-") << u"-"_s << false;
+    QTest::newRow("- appended") << u"-"_s << true;
+    QTest::newRow("/dev/stdout appended") << u"/dev/stdout"_s << true;
+    QTest::newRow("/dev/fd/1 appended") << u"/dev/fd/1"_s << true;
+}
+
+void TestRender::standardOutput()
+{
+    QFETCH(QString, out);
+    QFETCH(bool, append);
+    QTemporaryDir work;
+    const QString log = work.filePath(u"log.txt"_s);
+    QVERIFY(writeFile(log, "what the log held\n"));
+    ChildSetup setup;
+    setup.stdoutFile = log;
+    setup.appendStdout = append;
+    const ChildRun r = runChild(QStringLiteral(RENDER_EXE), {u"-o"_s, out, u"4820000000000"_s}, setup);
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.err, QByteArray());
+    const QByteArray written = contents(log);
+    const QByteArray svg = append ? written.mid(18) : written;
+    QCOMPARE(written.startsWith("what the log held\n"), append);
+    QVERIFY(svg.startsWith("<?xml"));
+    QVERIFY(writeFile(work.filePath(u"symbol.svg"_s), svg));
+    QCOMPARE(readBack(rasterOfFile(work.filePath(u"symbol.svg"_s), work.path())), u"4820000000000"_s);
+    QCOMPARE(typeOf(log), mode_t(S_IFREG));
+    QCOMPARE(everythingIn(work.path()), (QStringList{u"log.txt"_s, u"raster.png"_s, u"symbol.svg"_s}));
+}
+
+void TestRender::inputIsReadInBoundedMemory_data()
+{
+    QTest::addColumn<QByteArray>("line");   // repeated to 64 MB
+    QTest::addColumn<bool>("lineEnds");
+    QTest::addColumn<QByteArray>("err");    // the end of the first message
+    QTest::newRow("one endless line of NUL bytes, as /dev/zero gives")
+        << QByteArray(1, '\0') << false << QByteArray("... (a line of 67108864 bytes): not a 12- or 13-digit code\n");
+    QTest::newRow("millions of short lines") << QByteArray("4820000000001\n") << true
+        << QByteArray(" 4820000000001: wrong check digit, it should be 0 (4820000000000); no file written\n");
+}
+
+// Measured on the program itself: its peak memory after reading 64 MB, then a last good code.
+void TestRender::inputIsReadInBoundedMemory()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(bool, lineEnds);
+    QFETCH(QByteArray, err);
+    QTemporaryDir work;
+    QFile input(work.filePath(u"input"_s));
+    QVERIFY(input.open(QIODevice::WriteOnly));
+    const QByteArray block = line.repeated((1 << 20) / line.size());
+    qint64 total = 0;
+    while (total + block.size() <= 64 << 20)
+        total += input.write(block);
+    QVERIFY(input.write(lineEnds ? "036000291452\n" : "\n036000291452\n") > 0);
+    input.close();
+
+    ChildSetup setup;
+    setup.stdinFile = input.fileName();
+    setup.workingDirectory = work.path();
+    const ChildRun r = runChild(QStringLiteral(RENDER_EXE), {u"-i"_s, u"-"_s, u"-o"_s, u"out"_s}, setup);
+    QCOMPARE(r.signal, 0);
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.left(r.err.indexOf('\n') + 1).endsWith(err), r.err.left(200).constData());
+    QCOMPARE(filesIn(work.filePath(u"out"_s)), QStringList{u"0036000291452.svg"_s});
+    // A single code takes about 25 MB; the input, held whole, would take 64 MB more at the least.
+    QVERIFY2(r.peakRssKiB < 64 * 1024, qPrintable(QString::number(r.peakRssKiB)));
 }
 
 QTEST_MAIN(TestRender)
