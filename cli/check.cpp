@@ -2,10 +2,10 @@
 
 #include "input.h"
 #include "records.h"
+#include "status.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -16,12 +16,6 @@ namespace {
 
 constexpr std::string_view Program = "ean13";
 constexpr std::string_view ArgumentsSource = "(command line)";
-
-int fail(const std::string &message)
-{
-    std::fprintf(stderr, "ean13: %s\n", message.c_str());
-    return 2;
-}
 
 // A code has 8 to 14 digits (GTIN-8 to GTIN-14), spaces and hyphens aside.
 bool couldBeACode(std::string_view arg)
@@ -102,15 +96,13 @@ int runCheck(const CheckOptions &options)
 {
     for (const std::string &code : options.codes) {
         if (!couldBeACode(code) && namesAFile(code))
-            return fail("'" + code + "' is a file, not a code; to check the entries it holds, say -i '" + code
-                        + "' (see ean13 --help)");
+            return usageError(Program, "'" + code + "' is a file, not a code; to check the entries it holds, say -i '" + code + "'");
     }
     for (const std::string &code : options.codes) {
         // No code holds a slash: this was meant as a file. It is checked as the code it was
         // given as, but not without a word.
         if (code.find_first_of("/\\") != std::string::npos)
-            std::fprintf(stderr, "ean13: '%s' is checked as a code: there is no such file (to read a file, say -i FILE)\n",
-                         code.c_str());
+            message(Program, "'" + code + "' is checked as a code: there is no such file (to read a file, say -i FILE)");
     }
     Columns columns;
     columns.delimiter = options.delimiter;
@@ -118,9 +110,9 @@ int runCheck(const CheckOptions &options)
         if (allDigits(options.column)) {
             columns.column = std::stoi(options.column.substr(0, std::min<std::size_t>(options.column.size(), 9)));
             if (columns.column < 1)
-                return fail("--column counts from 1 (see ean13 --help)");
+                return usageError(Program, "--column counts from 1");
         } else if (!options.header) {
-            return fail("--column " + options.column + " names a column: say --header too, so that the first line names them (see ean13 --help)");
+            return usageError(Program, "--column " + options.column + " names a column: say --header too, so that the first line names them");
         }
     }
 
@@ -149,7 +141,7 @@ int runCheck(const CheckOptions &options)
         std::optional<InputFile> file = InputFile::open(name, error);
         if (!file) {
             out.flush();
-            return fail("cannot open " + name + ": " + std::strerror(error));
+            return failure(Program, "cannot open " + name + ": " + std::strerror(error));
         }
         records.setSource(name);
         const std::string shownName = name == "-" ? std::string("standard input") : name;
@@ -170,17 +162,19 @@ int runCheck(const CheckOptions &options)
             LineReader reader(records, these);
             readError = readAll(reader, *file, shownName, out, buffer);
         }
-        if (!headerError.empty())
-            readError = headerError + " (see ean13 --help)";
+        if (!headerError.empty()) {
+            out.flush();
+            return usageError(Program, headerError);
+        }
         if (!readError.empty()) {
             out.flush();
-            return fail(readError);
+            return failure(Program, readError);
         }
     }
     out.flush();
     if (out.failed())
         return stdoutSink.failure(Program);
-    return records.allCorrect() ? 0 : 1;
+    return records.allCorrect() ? ExitSuccess : ExitFindings;
 }
 
 } // namespace ean13::cli

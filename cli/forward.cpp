@@ -1,5 +1,7 @@
 #include "forward.h"
 
+#include "status.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +23,8 @@ namespace fs = std::filesystem;
 namespace ean13::cli {
 
 namespace {
+
+constexpr std::string_view Program = "ean13";
 
 #ifdef _WIN32
 constexpr const char *ExeSuffix = ".exe";
@@ -102,8 +106,8 @@ int run(const fs::path &program, int argc, char **args)
     std::fflush(nullptr);
     const intptr_t status = _spawnv(_P_WAIT, path.c_str(), argv.data());
     if (status == -1) {
-        std::fprintf(stderr, "ean13: cannot run %s: %s\n", path.c_str(), std::strerror(errno));
-        return 2;
+        const int error = errno;
+        return failure(Program, "cannot run " + path + ": " + std::strerror(error));
     }
     return static_cast<int>(status);
 #else
@@ -112,8 +116,8 @@ int run(const fs::path &program, int argc, char **args)
     argv.push_back(nullptr);
     std::fflush(nullptr);
     ::execv(path.c_str(), argv.data());   // returns only if it failed
-    std::fprintf(stderr, "ean13: cannot run %s: %s\n", path.c_str(), std::strerror(errno));
-    return 2;
+    const int error = errno;
+    return failure(Program, "cannot run " + path + ": " + std::strerror(error));
 #endif
 }
 
@@ -129,11 +133,9 @@ int forward(const char *argv0, std::string_view subcommand, int argc, char **arg
         if (!dir.empty() && fs::is_regular_file(candidate, error))
             return run(candidate, argc, args);
     }
-    std::fprintf(stderr, "ean13: %.*s needs the program %s, which is missing (looked in %s and %s)\n",
-                 static_cast<int>(subcommand.size()), subcommand.data(), name.c_str(),
-                 candidates[0].parent_path().string().c_str(),
-                 candidates[1].parent_path().lexically_normal().string().c_str());
-    return 2;
+    return failure(Program, std::string(subcommand) + " needs the program " + name + ", which is missing (looked in "
+                                + candidates[0].parent_path().string() + " and "
+                                + candidates[1].parent_path().lexically_normal().string() + ")");
 }
 
 } // namespace ean13::cli

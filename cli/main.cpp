@@ -3,14 +3,13 @@
 // programs of their own.
 #include "check.h"
 #include "forward.h"
-#include "output.h"
+#include "status.h"
 #include "version.h"
 
 #include <CLI/App.hpp>
 #include <CLI/Config.hpp>
 #include <CLI/Formatter.hpp>
 
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -85,33 +84,21 @@ constexpr std::string_view CheckHelp =
     "  -h, --help   this text\n"
     "  --version    the version\n";
 
-int writeOut(std::string_view text)
-{
-    ean13::cli::StandardOutput out;
-    return out.write(text) ? 0 : out.failure("ean13");
-}
+constexpr std::string_view Program = "ean13";
+constexpr std::string_view Version = "ean13 (Barcode Analyser) " BARCODE_ANALYSER_VERSION "\n";
 
-int usageError(const std::string &what)
+// The command line of ean13 [check]; the subcommands that are programs of their own never come here.
+ean13::cli::Parsed<ean13::cli::CheckOptions> parseArguments(int argc, char **argv)
 {
-    std::fprintf(stderr, "ean13: %s (see ean13 --help)\n", what.c_str());
-    return 2;
-}
-
-} // namespace
-
-int main(int argc, char **argv)
-{
-    const std::string_view first = argc > 1 ? argv[1] : "";
-    if (first == "render" || first == "scan")
-        return ean13::cli::forward(argv[0], first, argc - 2, argv + 2);
-    const bool named = first == "check";   // check is the default: the word may be left out
+    using ean13::cli::Answered;
+    const bool named = argc > 1 && std::string_view(argv[1]) == "check";   // the word may be left out
 
     ean13::cli::CheckOptions o;
     bool json = false;
     std::string delimiter;
     CLI::App app("", named ? "ean13 check" : "ean13");
     app.set_help_flag("-h,--help");
-    app.set_version_flag("--version", "ean13 (Barcode Analyser) " BARCODE_ANALYSER_VERSION);
+    app.set_version_flag("--version");
     app.add_flag("--json", json);
     app.add_option("-i,--input", o.inputs)->type_name("FILE")->allow_extra_args(false);   // one FILE each
     app.add_option("--column", o.column);
@@ -126,11 +113,11 @@ int main(int argc, char **argv)
         // With "check" first, it stands where the program's name would, and is passed over.
         app.parse(argc - (named ? 1 : 0), argv + (named ? 1 : 0));
     } catch (const CLI::CallForHelp &) {
-        return writeOut(std::string(named ? CheckUsage : Subcommands) + std::string(CheckHelp));
-    } catch (const CLI::CallForVersion &version) {
-        return writeOut(std::string(version.what()) + "\n");
+        return Answered{ean13::cli::writeText(Program, std::string(named ? CheckUsage : Subcommands) + std::string(CheckHelp))};
+    } catch (const CLI::CallForVersion &) {
+        return Answered{ean13::cli::writeText(Program, Version)};
     } catch (const CLI::ParseError &e) {
-        return usageError(e.what());
+        return Answered{ean13::cli::usageError(Program, e.what())};
     }
 
     o.format = json ? ean13::cli::Format::Json : ean13::cli::Format::Text;
@@ -139,9 +126,19 @@ int main(int argc, char **argv)
         if (delimiter == "tab" || delimiter == "\\t")
             delimiter = "\t";
         if (delimiter.size() != 1 || delimiter[0] == '\n' || delimiter[0] == '\r' || (o.csv && delimiter[0] == '"'))
-            return usageError("--delimiter takes one character (or tab), not '" + delimiter + "'");
+            return Answered{ean13::cli::usageError(Program, "--delimiter takes one character (or tab), not '" + delimiter + "'")};
         o.delimiter = delimiter[0];
         o.delimiterGiven = true;
     }
-    return ean13::cli::runCheck(o);
+    return o;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const std::string_view first = argc > 1 ? argv[1] : "";
+    if (first == "render" || first == "scan")
+        return ean13::cli::forward(argv[0], first, argc - 2, argv + 2);
+    return ean13::cli::runParsed(parseArguments(argc, argv), ean13::cli::runCheck);
 }

@@ -1,5 +1,6 @@
 #include "output.h"
 
+#include "status.h"
 #include "utf8.h"
 
 #include <cerrno>
@@ -138,9 +139,7 @@ int StandardOutput::failure(std::string_view program) const
         std::raise(SIGPIPE);
     }
 #endif
-    const std::string what(program);
-    std::fprintf(stderr, "%s: cannot write standard output: %s\n", what.c_str(), std::strerror(m_errno));
-    return 2;
+    return cli::failure(program, std::string("cannot write standard output: ") + std::strerror(m_errno));
 }
 
 } // namespace ean13::cli

@@ -36,11 +36,6 @@ Checked byTheWindowsRules(const Code &cut)
     return c;
 }
 
-bool isGtinLength(long long n) noexcept
-{
-    return n == 8 || n == 12 || n == 13 || n == 14;
-}
-
 } // namespace
 
 Checked check(const EntryChars &e, const Rules &rules)
@@ -62,22 +57,15 @@ Checked check(const EntryChars &e, const Rules &rules)
     for (int i = 0; i < c.codeSize; ++i)
         c.code[static_cast<std::size_t>(i)] = e[i];
     c.cut = length > c.codeSize;
-    if (!rules.gtin || !isGtinLength(length)) {
+    if (!rules.gtin || c.cut) {
         c.status = Status::BadLength;
         return c;
     }
-    std::string digits;
-    for (int i = 0; i < c.codeSize; ++i) {
-        if (!isDigit(e[i])) {
-            c.status = Status::NonDigit;
-            return c;
-        }
-        digits += static_cast<char>(e[i]);
-    }
-    c.kind = *kindOfLength(digits.size());
-    c.expectedCheckDigit = gtinCheckDigit(digits);
-    c.status = *c.expectedCheckDigit == digitValue(digits.back()) ? Status::Ok : Status::BadCheckDigit;
-    c.issuer = issuer(digits);
+    const GtinVerdict v = gtinVerdict(std::u32string_view(c.code.data(), static_cast<std::size_t>(c.codeSize)));
+    c.status = v.status;
+    c.kind = v.kind;
+    c.expectedCheckDigit = v.expectedCheckDigit;
+    c.issuer = v.issuer;
     return c;
 }
 
@@ -112,28 +100,6 @@ void putNumber(Output &out, long long n)
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
     out.put(std::string_view(digits, static_cast<std::size_t>(end - digits)));
-}
-
-// What the window's results list would show, one line at a time.
-template <class Visit>
-void forEachLine(const Checked &c, Visit &&visit)
-{
-    switch (c.status) {
-    case Status::BadLength:
-        visit(errorMessage(static_cast<int>(ErrorKind::Length)));
-        return;
-    case Status::NonDigit:
-        visit(errorMessage(static_cast<int>(ErrorKind::NonDigit)));
-        return;
-    case Status::Ok:
-    case Status::BadCheckDigit:
-        visit(checkDigitVerdict(c.status == Status::Ok));
-        if (!c.country.empty()) {   // the window names a country for 13-digit codes only
-            visit(Separator);
-            visit(std::string_view(countryLine(c.country)));
-        }
-        return;
-    }
 }
 
 void writeTextOrigin(Output &out, const Origin *origin)
@@ -187,7 +153,7 @@ void writeTextRecord(Output &out, const Checked &c, const Origin *origin)
         out.put(c.country.empty() ? c.issuer : c.country);
     } else {
         out.put("-\t");
-        forEachLine(c, [&out](std::string_view line) { out.put(line); });   // the one error line
+        forEachLine(c.status, c.country, [&out](std::string_view line) { out.put(line); });   // the one error line
     }
     out.put('\n');
     out.flushIfFull();
@@ -229,7 +195,8 @@ void endJsonRecord(Output &out, const Checked &c)
     out.put(c.accepted() ? "blue" : "red");
     out.put("\",\"lines\":[");
     bool first = true;
-    forEachLine(c, [&](std::string_view line) {
+    // What the window's results list would show, one line at a time.
+    forEachLine(c.status, c.country, [&](std::string_view line) {
         if (!first)
             out.put(',');
         first = false;

@@ -1,6 +1,8 @@
 // ean13 render: standard EAN-13 symbols as SVG, PNG or PDF files, each read back by a barcode
 // decoder before it is written.
+#include "status.h"
 #include "symbolwriter.h"
+#include "version.h"
 #include "wholefile.h"
 
 #include <CLI/CLI.hpp>
@@ -29,19 +31,20 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-constexpr int ExitRefused = 1;
-constexpr int ExitUsage = 2;
+using ean13::cli::ExitFailure;
+using ean13::cli::ExitFindings;
+using ean13::cli::ExitSuccess;
+
+constexpr std::string_view Program = "ean13 render";
 
 int usageError(const std::string &what)
 {
-    std::fprintf(stderr, "ean13 render: %s (see ean13 render --help)\n", what.c_str());
-    return ExitUsage;
+    return ean13::cli::usageError(Program, what);
 }
 
 int failure(const std::string &what)
 {
-    std::fprintf(stderr, "ean13 render: %s\n", what.c_str());
-    return ExitUsage;
+    return ean13::cli::failure(Program, what);
 }
 
 std::string local(const QString &path)
@@ -49,9 +52,8 @@ std::string local(const QString &path)
     return QDir::toNativeSeparators(path).toStdString();
 }
 
-// An entry longer than this is no code, and only its beginning is kept to be shown.
-constexpr std::size_t MaxEntryBytes = 64;
-constexpr std::size_t ShownBytes = 20;
+// An entry longer than this is no code, and only its beginning is kept, to be shown as an excerpt.
+constexpr std::size_t MaxEntryBytes = 80;
 // Entries judged, drawn and written at a time: memory stays bounded whatever the input, and the
 // files of a group wait for the disk together.
 constexpr std::size_t GroupSize = 256;
@@ -60,17 +62,10 @@ constexpr std::size_t GroupSize = 256;
 struct Entry
 {
     std::string text;
-    long long length = 0;   // in bytes, of which `text` holds at most MaxEntryBytes
+    long long length = 0;   // in bytes, of which `text` holds at most MaxEntryBytes + 2
     ean13::Code code;       // 13 digits when accepted
     std::string refusal;
 };
-
-std::string shown(const Entry &e)
-{
-    if (e.length <= static_cast<long long>(MaxEntryBytes))
-        return e.text;
-    return e.text.substr(0, ShownBytes) + "... (a line of " + std::to_string(e.length) + " bytes)";
-}
 
 Entry judge(Entry e)
 {
@@ -78,15 +73,13 @@ Entry judge(Entry e)
     // The analysis looks at the first 13 characters only; a symbol of them would not be what was asked for.
     const bool tooLong = e.length > static_cast<long long>(ean13::CodeLength);
     if (tooLong || !a.accepted()) {
-        e.refusal = shown(e) + ": not a 12- or 13-digit code";
+        e.refusal = ean13::cli::excerpt(e.text) + ": not a 12- or 13-digit code";
         return e;
     }
     e.code = a.entry.code;
     if (a.status == ean13::Status::BadCheckDigit) {
-        std::string right = ean13::asciiText(e.code);
-        right.back() = static_cast<char>('0' + *a.expectedCheckDigit);
-        e.refusal = e.text + ": wrong check digit, it should be " + std::to_string(*a.expectedCheckDigit) + " ("
-                    + right + "); no file written";
+        e.refusal = ean13::cli::excerpt(e.text) + ": wrong check digit, it should be " + std::to_string(*a.expectedCheckDigit)
+                    + " (" + ean13::asciiText(*ean13::correctedCode(a)) + "); no file written";
     }
     return e;
 }
@@ -174,7 +167,7 @@ private:
 
 struct Outcome
 {
-    int status = 0;
+    int status = ExitSuccess;
     std::string message;
 };
 
@@ -199,7 +192,7 @@ std::uint64_t key(const ean13::Code &code)
 void quietToolkit(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
     if (type == QtCriticalMsg || type == QtFatalMsg)
-        std::fprintf(stderr, "ean13 render: %s\n", message.toLocal8Bit().constData());
+        ean13::cli::message(Program, message.toStdString());
 }
 
 // Where the symbols go: one file, standard output, or a folder of one file a code.
@@ -228,41 +221,46 @@ void removeMadeFolders(const Target &target)
         QDir().rmdir(*it);   // only while empty
 }
 
-int main(int argc, char **argv)
+// What the command line asks for.
+struct RenderOptions
 {
-    qInstallMessageHandler(quietToolkit);
-    // Fonts are needed for the digits' outlines, a screen is not.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::optional<ean13::SymbolFormat> format;   // by OUT's name when not given
+    ean13::RenderSettings settings;
+    bool xAsked = false;                         // --x-dim given: a change of it is worth a word
+    std::string out;
+    std::string input;
+    std::vector<std::string> codes;
+};
 
+ean13::cli::Parsed<RenderOptions> parseArguments(int argc, char **argv)
+{
+    using ean13::cli::Answered;
     CLI::App app("Writes standard EAN-13 symbols (and UPC-A numbers as EAN-13) as SVG, PNG or PDF files.\n"
                  "Every symbol is read back by a barcode decoder before its file is written; a file is\n"
                  "written whole or not at all.",
                  "ean13 render");
+    RenderOptions o;
     std::string formatName;
-    ean13::RenderSettings settings;
     std::optional<double> height;
-    std::string out;
-    std::string input;
-    std::vector<std::string> codes;
     bool noText = false;
+    app.set_version_flag("--version", "ean13 render (Barcode Analyser) " BARCODE_ANALYSER_VERSION);
     app.add_option("--format", formatName, "svg, png or pdf (default: OUT's extension, else svg)");
-    auto *xOption = app.add_option("--x-dim", settings.symbol.xMm, "X-dimension, the narrowest bar, in mm: 0.264 to 0.660")
+    auto *xOption = app.add_option("--x-dim", o.settings.symbol.xMm, "X-dimension, the narrowest bar, in mm: 0.264 to 0.660")
                         ->default_val(ean13::NominalXmm);
-    app.add_option("--dpi", settings.dpi,
+    app.add_option("--dpi", o.settings.dpi,
                    "PNG resolution: a whole number of pixels to a module, the nearest to X that keeps X in its range")
         ->default_val(ean13::DefaultDpi);
     app.add_option("--height", height, "height of the data bars in mm (default: 22.85 mm scaled with X)");
-    app.add_option("--bwr", settings.symbol.bwrMm, "bar width reduction in mm, for print gain")->default_val(0);
+    app.add_option("--bwr", o.settings.symbol.bwrMm, "bar width reduction in mm, for print gain")->default_val(0);
     app.add_flag("--no-text", noText, "no human-readable digits");
-    app.add_flag("--margin-indicator", settings.symbol.marginIndicator, "'>' in the right quiet zone");
-    app.add_option("-o,--output", out,
-                   "where the symbols go: a directory (an existing one, or a name ending in /, made when\n"
-                   "missing, or any name for several codes) receives <13 digits>.<format> a code; a file for\n"
-                   "one CODE; - standard output")
+    app.add_flag("--margin-indicator", o.settings.symbol.marginIndicator, "'>' in the right quiet zone");
+    app.add_option("-o,--output", o.out,
+                   "where the symbols go: a directory (an existing one, a name ending in /, made when\n"
+                   "missing, or any new name for several codes) receives <13 digits>.<format> a code;\n"
+                   "a file for one CODE (no extension: SVG); - standard output")
         ->required();
-    app.add_option("-i,--input", input, "a file of codes, one a line (- for standard input)");
-    app.add_option("CODE", codes, "12 or 13 digits");
+    app.add_option("-i,--input", o.input, "a file of codes, one a line (- for standard input)");
+    app.add_option("CODE", o.codes, "12 or 13 digits");
     app.footer("OUT: a regular file is replaced only once its new content is whole and on disk, and keeps\n"
                "its old bytes if anything fails; a link to a file is followed, a link to nothing refused. A\n"
                "device, a pipe or a socket is written into, never replaced; /dev/stdout writes to standard\n"
@@ -277,19 +275,30 @@ int main(int argc, char **argv)
                "cannot be written.");
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp &e) {
-        return app.exit(e);
+    } catch (const CLI::CallForHelp &) {
+        return Answered{ean13::cli::writeText(Program, app.help())};
+    } catch (const CLI::CallForVersion &version) {
+        return Answered{ean13::cli::writeText(Program, std::string(version.what()) + "\n")};
     } catch (const CLI::ParseError &e) {
-        return usageError(e.what());
+        return Answered{usageError(e.what())};
     }
-    settings.symbol.barHeightMm = height;
-    settings.symbol.text = !noText;
-    if (codes.empty() && input.empty())
-        return usageError("give a CODE or -i FILE");
+    o.settings.symbol.barHeightMm = height;
+    o.settings.symbol.text = !noText;
+    o.xAsked = xOption->count() > 0;
+    if (o.codes.empty() && o.input.empty())
+        return Answered{usageError("give a CODE or -i FILE")};
+    if (!formatName.empty() && !(o.format = ean13::symbolFormat(QString::fromStdString(formatName))))
+        return Answered{usageError("unknown format '" + formatName + "': svg, png or pdf")};
+    return o;
+}
 
-    std::optional<ean13::SymbolFormat> format;
-    if (!formatName.empty() && !(format = ean13::symbolFormat(QString::fromStdString(formatName))))
-        return usageError("unknown format '" + formatName + "': svg, png or pdf");
+int run(const RenderOptions &options, int argc, char **argv)
+{
+    const ean13::RenderSettings &settings = options.settings;
+    std::optional<ean13::SymbolFormat> format = options.format;
+    const std::string &out = options.out;
+    const std::string &input = options.input;
+    const std::vector<std::string> &codes = options.codes;
 
     EntryLines lines;
     if (!input.empty() && !lines.open(input))
@@ -321,11 +330,14 @@ int main(int argc, char **argv)
 
     if (const std::string e = ean13::checkSettings(settings, *format); !e.empty())
         return failure(e);
-    if (*format == ean13::SymbolFormat::Png && xOption->count() > 0) {
+    if (*format == ean13::SymbolFormat::Png && options.xAsked) {
         const ean13::PixelGrid g = ean13::pixelGrid(settings.symbol, settings.dpi);
-        if (std::abs(g.xMm - settings.symbol.xMm) >= 0.0005)
-            std::fprintf(stderr, "ean13 render: X-dimension %.3f mm (%d pixels a module at %d dpi) in place of %.3f mm\n",
-                         g.xMm, g.pixelsPerModule, settings.dpi, settings.symbol.xMm);
+        if (std::abs(g.xMm - settings.symbol.xMm) >= 0.0005) {
+            char note[128];
+            std::snprintf(note, sizeof note, "X-dimension %.3f mm (%d pixels a module at %d dpi) in place of %.3f mm",
+                          g.xMm, g.pixelsPerModule, settings.dpi, settings.symbol.xMm);
+            ean13::cli::message(Program, note);
+        }
     }
 
     std::optional<ean13::FolderWriter> folder;
@@ -353,7 +365,7 @@ int main(int argc, char **argv)
 
     std::unordered_set<std::uint64_t> named;   // the codes of this batch so far
     std::size_t nextCode = 0;
-    int status = 0;
+    int status = ExitSuccess;
     std::vector<Entry> entries;
     std::vector<Outcome> outcomes;
     std::vector<ean13::FolderWriter::Staged> staged;
@@ -378,9 +390,9 @@ int main(int argc, char **argv)
         for (std::size_t i = 0; i < entries.size(); ++i) {
             const Entry &e = entries[i];
             if (!e.refusal.empty()) {
-                outcomes[i] = {ExitRefused, e.refusal};
+                outcomes[i] = {ExitFindings, e.refusal};
             } else if (target.kind == Target::Folder && !named.insert(key(e.code)).second) {
-                outcomes[i] = {0, e.text + ": the same file as an earlier code of this run, " + fileName(e.code, *format)
+                outcomes[i] = {ExitSuccess, ean13::cli::excerpt(e.text) + ": the same file as an earlier code of this run, " + fileName(e.code, *format)
                                      + "; written once"};
             } else {
                 draw[i] = true;
@@ -398,7 +410,7 @@ int main(int argc, char **argv)
                         continue;
                     ean13::Rendered r = ean13::renderSymbol(entries[i].code, *format, settings);
                     if (r.error != ean13::RenderError::None) {
-                        outcomes[i] = {ExitRefused, entries[i].text + ": the decoder did not read the symbol back as "
+                        outcomes[i] = {ExitFindings, ean13::cli::excerpt(entries[i].text) + ": the decoder did not read the symbol back as "
                                                         + ean13::asciiText(entries[i].code) + "; no file written"};
                         draw[i] = false;
                     } else if (folder) {
@@ -423,27 +435,36 @@ int main(int argc, char **argv)
                 e = target.kind == Target::Stdout ? ean13::writeToDescriptor(1, bytes[i]) : ean13::saveWhole(target.path, bytes[i]);
             }
             if (!e.ok())
-                outcomes[i] = {ExitUsage, "cannot write " + where + ": " + ean13::describe(e)};
+                outcomes[i] = {ExitFailure, "cannot write " + where + ": " + ean13::describe(e)};
         }
         std::string said;   // a group's messages in one write, not one each
         for (const Outcome &o : outcomes) {
             if (!o.message.empty())
-                said += "ean13 render: " + o.message + "\n";
+                said += ean13::cli::messageLine(Program, o.message);
             status = std::max(status, o.status);
         }
         std::fwrite(said.data(), 1, said.size(), stderr);
+        std::fflush(stderr);
     }
     if (lines.error()) {
-        std::fprintf(stderr, "ean13 render: cannot read %s: %s\n", input.c_str(), std::strerror(lines.error()));
-        status = ExitUsage;
+        status = failure("cannot read " + input + ": " + std::strerror(lines.error()));
     }
     if (folder) {
         if (const ean13::WriteError e = folder->finish(); !e.ok()) {
-            std::fprintf(stderr, "ean13 render: cannot write %s: %s\n", out.c_str(), ean13::describe(e).c_str());
-            status = ExitUsage;
+            status = failure("cannot write " + out + ": " + ean13::describe(e));
         }
         if (folder->written() == 0)
             removeMadeFolders(target);
     }
     return status;
+}
+
+int main(int argc, char **argv)
+{
+    qInstallMessageHandler(quietToolkit);
+    // Fonts are needed for the digits' outlines, a screen is not.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    return ean13::cli::runParsed(parseArguments(argc, argv),
+                                 [&](const RenderOptions &options) { return run(options, argc, argv); });
 }

@@ -3,6 +3,8 @@
 #include "output.h"
 #include "reader.h"
 #include "record.h"
+#include "status.h"
+#include "version.h"
 
 #include <QtGlobal>
 
@@ -11,7 +13,6 @@
 #include <CLI/Formatter.hpp>
 
 #include <algorithm>
-#include <cstdio>
 #include <deque>
 #include <future>
 #include <string>
@@ -51,10 +52,12 @@ constexpr std::string_view Help =
     "held none, or some code has a wrong check digit; 2 a usage error, or an image that is missing\n"
     "or cannot be read (with a message naming it and why).\n"
     "\n"
-    "  -h, --help   this text\n";
+    "  -h, --help   this text\n"
+    "  --version    the version\n";
+
+constexpr std::string_view Version = "ean13 scan (Barcode Analyser) " BARCODE_ANALYSER_VERSION "\n";
 
 constexpr std::string_view NoCodeStatus = "no-code";
-constexpr std::string_view NoCodeText = "В изображении не найден код EAN-13 или UPC-A.";
 
 std::string why(const reader::Loaded &loaded)
 {
@@ -78,7 +81,7 @@ void writeNoCode(Output &out, Format format, std::string_view image)
         out.put("\t\t");
         out.put(NoCodeStatus);
         out.put("\t-\t");
-        out.put(NoCodeText);
+        out.put(ean13::NoCodeInImage);
         out.put('\n');
     } else {
         out.put("{\"source\":\"");
@@ -86,44 +89,49 @@ void writeNoCode(Output &out, Format format, std::string_view image)
         out.put("\",\"status\":\"");
         out.put(NoCodeStatus);
         out.put("\",\"lines\":[\"");
-        out.put(NoCodeText);
+        out.put(ean13::NoCodeInImage);
         out.put("\"]}\n");
     }
 }
 
-int usageError(const std::string &what)
+struct ScanOptions
 {
-    std::fprintf(stderr, "%s: %s (see ean13 scan --help)\n", Program.data(), what.c_str());
-    return 2;
-}
-
-} // namespace
-
-int main(int argc, char **argv)
-{
-    // The image decoders' own complaints ("libpng error: ...") are not ours to pass on: each bad
-    // image gets one message, from here.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-    bool json = false;
+    Format format = Format::Text;
     std::vector<std::string> images;
+};
+
+Parsed<ScanOptions> parseArguments(int argc, char **argv)
+{
+    bool json = false;
+    ScanOptions o;
     CLI::App app("", std::string(Program));
     app.set_help_flag("-h,--help");
+    app.set_version_flag("--version");
     app.add_flag("--json", json);
-    app.add_option("IMAGE", images);
-    StandardOutput stdoutSink;
+    app.add_option("IMAGE", o.images);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp &) {
-        return stdoutSink.write(Help) ? 0 : stdoutSink.failure(Program);
+        return Answered{writeText(Program, Help)};
+    } catch (const CLI::CallForVersion &) {
+        return Answered{writeText(Program, Version)};
     } catch (const CLI::ParseError &e) {
-        return usageError(e.what());
+        return Answered{usageError(Program, e.what())};
     }
-    if (images.empty())
-        return usageError("name at least one IMAGE");
+    if (o.images.empty())
+        return Answered{usageError(Program, "name at least one IMAGE")};
+    o.format = json ? Format::Json : Format::Text;
+    return o;
+}
 
-    const Format format = json ? Format::Json : Format::Text;
+int run(const ScanOptions &options)
+{
+    const Format format = options.format;
+    const std::vector<std::string> &images = options.images;
+    StandardOutput stdoutSink;
+
     Output out([&stdoutSink](std::string_view bytes) { return stdoutSink.write(bytes); });
-    int status = 0;
+    int status = ExitSuccess;
     // Images are read on as many threads as there are cores (at most four, since each holds a
     // decoded image), and written in the order given.
     const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
@@ -142,13 +150,13 @@ int main(int argc, char **argv)
         reading.pop_front();
         if (read.loaded.error != reader::LoadError::None) {
             out.flush();   // what came before the message stays before it
-            std::fprintf(stderr, "%s: %s: %s\n", Program.data(), image.c_str(), why(read.loaded).c_str());
-            status = 2;
+            message(Program, image + ": " + why(read.loaded));
+            status = ExitFailure;
             continue;
         }
         if (read.codes.isEmpty()) {
             writeNoCode(out, format, image);
-            status = std::max(status, 1);
+            status = std::max(status, ExitFindings);
         }
         const Origin origin{image, 0};
         for (const QString &code : read.codes) {
@@ -159,10 +167,20 @@ int main(int argc, char **argv)
             else
                 writeJsonRecord(out, checked, digits, &origin);
             if (checked.status != ean13::Status::Ok)
-                status = std::max(status, 1);
+                status = std::max(status, ExitFindings);
         }
         if (!out.flush())
             return stdoutSink.failure(Program);
     }
     return status;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // The image decoders' own complaints ("libpng error: ...") are not ours to pass on: each bad
+    // image gets one message, from here.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    return runParsed(parseArguments(argc, argv), run);
 }

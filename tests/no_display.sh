@@ -32,8 +32,8 @@ for n in $(seq 150 250); do
 done
 [ -n "$free" ] && expect_refusal "DISPLAY=:$free, where no server answers" DISPLAY=":$free"
 
-if grep -n 'QT_QPA_PLATFORM=vnc' "$source_dir/README.md" "$source_dir/run.sh"; then
-    fail "README.md or run.sh advises Qt's VNC platform, which any machine on the network can connect to"
+if grep -n 'QT_QPA_PLATFORM=vnc' "$source_dir/README.md" "$source_dir/docs/manual.md" "$source_dir/run.sh"; then
+    fail "README.md, docs/manual.md or run.sh advises Qt's VNC platform, which any machine on the network can connect to"
 fi
 
 [ $failed -eq 0 ] || exit 1

@@ -1,6 +1,7 @@
 // ean13 end to end: the real executable, its standard input and output, and its exit status.
 #include "child.h"
 #include "process.h"
+#include "version.h"
 
 #include <QtTest>
 
@@ -60,6 +61,8 @@ private slots:
     void subcommandsAreHandedOn();
     void helpAndVersion_data();
     void helpAndVersion();
+    void messagesShowNoControlCharacters_data();
+    void messagesShowNoControlCharacters();
     void entriesAndInputs_data();
     void entriesAndInputs();
     void gtinKindAndIssuerInJson();
@@ -359,36 +362,142 @@ void TestCli::subcommandsAreHandedOn()
 
 void TestCli::helpAndVersion_data()
 {
+    // Every program, each option, once to a terminal's standard output and once where nothing can be
+    // written: the text is printed, or the failure is said and the status is 2.
+    QTest::addColumn<QString>("program");
     QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("name");   // how the program's messages begin
     QTest::addColumn<QByteArrayList>("mentions");
+    QTest::addColumn<bool>("toFullDisk");
+    const QString ean13 = QStringLiteral(EAN13_EXE);
+    const QString render = QStringLiteral(RENDER_EXE);
+    const QString scan = QStringLiteral(SCAN_EXE);
     const QByteArrayList options{"--input", "--column", "--delimiter", "--csv", "--header", "--clean", "--gtin",
-                                 "--as-typed", "--json", "Exit status", "SIGPIPE"};
-    QTest::newRow("--help lists the subcommands") << QStringList{u"--help"_s}
-                                                  << (options + QByteArrayList{"check", "render", "scan"});
-    QTest::newRow("check --help") << QStringList{u"check"_s, u"--help"_s} << options;
-    QTest::newRow("-h") << QStringList{u"-h"_s} << options;
-    QTest::newRow("--version") << QStringList{u"--version"_s} << QByteArrayList{"ean13", "1."};
+                                 "--as-typed", "--json", "Exit status", "SIGPIPE", "--version"};
+    const QByteArrayList renderOptions{"--format", "--x-dim", "--dpi", "--height", "--bwr", "--no-text",
+                                       "--margin-indicator", "--output", "--input", "Exit status", "--version"};
+    const QByteArrayList scanOptions{"usage: ean13 scan", "--json", "IMAGE", "Exit status", "--version"};
+    const QByteArray version = BARCODE_ANALYSER_VERSION "\n";
+    struct Case
+    {
+        const char *row;
+        QString program;
+        QStringList args;
+        QByteArray name;
+        QByteArrayList mentions;
+    };
+    const Case cases[] = {
+        {"ean13 --help lists the subcommands", ean13, {u"--help"_s}, "ean13",
+         options + QByteArrayList{"check", "render", "scan"}},
+        {"ean13 check --help", ean13, {u"check"_s, u"--help"_s}, "ean13", options},
+        {"ean13 -h", ean13, {u"-h"_s}, "ean13", options},
+        {"ean13 --version", ean13, {u"--version"_s}, "ean13", {"ean13 (Barcode Analyser) " + version}},
+        {"ean13 check --version", ean13, {u"check"_s, u"--version"_s}, "ean13", {"ean13 (Barcode Analyser) " + version}},
+        {"ean13-render --help", render, {u"--help"_s}, "ean13 render", renderOptions},
+        {"ean13-render -h", render, {u"-h"_s}, "ean13 render", renderOptions},
+        {"ean13-render --version", render, {u"--version"_s}, "ean13 render",
+         {"ean13 render (Barcode Analyser) " + version}},
+        {"ean13 render --help", ean13, {u"render"_s, u"--help"_s}, "ean13 render", renderOptions},
+        {"ean13-scan --help", scan, {u"--help"_s}, "ean13 scan", scanOptions},
+        {"ean13-scan -h", scan, {u"-h"_s}, "ean13 scan", scanOptions},
+        {"ean13-scan --version", scan, {u"--version"_s}, "ean13 scan", {"ean13 scan (Barcode Analyser) " + version}},
+        {"ean13 scan --version", ean13, {u"scan"_s, u"--version"_s}, "ean13 scan",
+         {"ean13 scan (Barcode Analyser) " + version}},
+    };
+    for (const Case &c : cases) {
+        QTest::newRow(c.row) << c.program << c.args << c.name << c.mentions << false;
+        QTest::addRow("%s > /dev/full", c.row) << c.program << c.args << c.name << c.mentions << true;
+    }
 }
 
 void TestCli::helpAndVersion()
 {
+    QFETCH(QString, program);
     QFETCH(QStringList, args);
+    QFETCH(QByteArray, name);
     QFETCH(QByteArrayList, mentions);
-    const Run r = run(args);
-    QCOMPARE(r.exitCode, 0);
-    QVERIFY(r.err.isEmpty());
-    for (const QByteArray &m : mentions)
-        QVERIFY2(r.out.contains(m), m.constData());
-
-    // Where the text cannot be written, that is an error, and it is said.
+    QFETCH(bool, toFullDisk);
+    if (!toFullDisk) {
+        const Run r = runProgram(program, args);
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.err, QByteArray());
+        for (const QByteArray &m : mentions)
+            QVERIFY2(r.out.contains(m), m.constData());
+        if (mentions.size() == 1)   // the version: that one line and nothing else
+            QCOMPARE(r.out, mentions.front());
+        return;
+    }
     if (!QFile::exists(u"/dev/full"_s))
         QSKIP("no /dev/full on this system");
     QProcess p;
-    p.setStandardOutputFile(u"/dev/full"_s);
-    p.start(QStringLiteral(EAN13_EXE), args);
+    p.setStandardOutputFile(u"/dev/full"_s);   // every write fails with ENOSPC
+    p.start(program, args);
     QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 2);
-    QVERIFY(p.readAllStandardError().startsWith("ean13: cannot write standard output: "));
+    const QByteArray err = p.readAllStandardError();
+    QVERIFY2(err.startsWith(name + ": cannot write standard output: "), err.constData());
+    QCOMPARE(err.count('\n'), 1);
+}
+
+void TestCli::messagesShowNoControlCharacters_data()
+{
+    // What a message echoes (an entry, a file name, an option's value) is shown as the records show
+    // it, so that none of it can set the terminal's title, move the cursor or forge a line.
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("input");   // the lines of -i FILE, where args name it
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("err");
+    const QString ean13 = QStringLiteral(EAN13_EXE);
+    const QString osc = u"\x1b]0;title\x07"_s;   // sets the terminal's title
+    QTest::newRow("render: an entry on a line of -i")
+        << QStringLiteral(RENDER_EXE) << QStringList{u"-o"_s, u"out"_s, u"-i"_s, u"codes.txt"_s}
+        << QByteArray("\x1b]0;title\x07\n4820000000000\n") << 1
+        << QByteArray("ean13 render: \\x1b]0;title\\x07: not a 12- or 13-digit code\n");
+    QTest::newRow("render: a line of megabytes, cut where a character ends")
+        << QStringLiteral(RENDER_EXE) << QStringList{u"-o"_s, u"out"_s, u"-i"_s, u"codes.txt"_s}
+        << QByteArray(63, 'x') + u"Ж"_s.repeated(1 << 20).toUtf8() + '\n' << 1
+        << QByteArray(63, 'x').prepend("ean13 render: ") + "\xe2\x80\xa6: not a 12- or 13-digit code\n";
+    QTest::newRow("render: a code argument")
+        << QStringLiteral(RENDER_EXE) << QStringList{u"-o"_s, u"out.svg"_s, u"48200\r\n\x1b[2J"_s} << QByteArray() << 1
+        << QByteArray("ean13 render: 48200\\x0d\\x0a\\x1b[2J: not a 12- or 13-digit code\n");
+    QTest::newRow("render: an unknown format")
+        << QStringLiteral(RENDER_EXE) << QStringList{u"-o"_s, u"out"_s, u"--format"_s, osc, u"4820000000000"_s}
+        << QByteArray() << 2
+        << QByteArray("ean13 render: unknown format '\\x1b]0;title\\x07': svg, png or pdf (see ean13 render --help)\n");
+    QTest::newRow("scan: a file whose name has an ESC")
+        << QStringLiteral(SCAN_EXE) << QStringList{u"shot\x1b[8m.png"_s} << QByteArray() << 2
+        << QByteArray("ean13 scan: shot\\x1b[8m.png: no such file\n");
+    QTest::newRow("scan through ean13, a bidirectional override")
+        << ean13 << QStringList{u"scan"_s, u"gpj.\u202epng"_s} << QByteArray() << 2
+        << QByteArray("ean13 scan: gpj.\\u202epng: no such file\n");
+    QTest::newRow("check: a code that looks like a path")
+        << ean13 << QStringList{u"no/such\x1b]0;x\x07"_s} << QByteArray() << 1
+        << QByteArray("ean13: 'no/such\\x1b]0;x\\x07' is checked as a code: there is no such file "
+                      "(to read a file, say -i FILE)\n");
+    QTest::newRow("check: an option's value")
+        << ean13 << QStringList{u"--delimiter"_s, u"\x1b[2J"_s} << QByteArray() << 2
+        << QByteArray("ean13: --delimiter takes one character (or tab), not '\\x1b[2J' (see ean13 --help)\n");
+}
+
+void TestCli::messagesShowNoControlCharacters()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, input);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, err);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    if (!input.isEmpty()) {
+        QFile codes(dir.filePath(u"codes.txt"_s));
+        QVERIFY(codes.open(QIODevice::WriteOnly));
+        codes.write(input);
+    }
+    const Run r = runProgram(program, args, {}, dir.path(), 120000);
+    QCOMPARE(r.exitCode, exitCode);
+    QCOMPARE(r.err, err);
 }
 
 void TestCli::entriesAndInputs_data()

@@ -70,6 +70,10 @@ private slots:
     void gtinCheckDigit();
     void issuer_data();
     void issuer();
+    void gtinVerdictAndLines_data();
+    void gtinVerdictAndLines();
+    void correctedCode_data();
+    void correctedCode();
 };
 
 void TestCore::normalise_data()
@@ -510,6 +514,74 @@ void TestCore::issuer()
     QFETCH(QByteArray, gtin);
     QFETCH(QString, issuer);
     QCOMPARE(fromView(ean13::issuer(std::string_view(gtin.constData(), static_cast<std::size_t>(gtin.size())))), issuer);
+}
+
+void TestCore::gtinVerdictAndLines_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("kind");     // empty: none
+    QTest::addColumn<int>("expected");     // -1: none
+    QTest::addColumn<QString>("issuer");   // empty: none
+    QTest::addColumn<QStringList>("lines");   // as the list would show them: no country for a GTIN
+    const QString none;
+    QTest::newRow("GTIN-8") << u"96385074"_s << u"ok"_s << u"gtin-8"_s << 4 << u"Глобальный офис GS1 (GTIN-8)"_s
+                            << QStringList{Correct};
+    QTest::newRow("GTIN-8, wrong check digit") << u"96385075"_s << u"bad-check-digit"_s << u"gtin-8"_s << 4
+                                               << u"Глобальный офис GS1 (GTIN-8)"_s << QStringList{Wrong};
+    QTest::newRow("GTIN-12") << u"036000291452"_s << u"ok"_s << u"gtin-12"_s << 2 << u"GS1 США"_s << QStringList{Correct};
+    QTest::newRow("GTIN-13, wrong check digit") << u"4820000000001"_s << u"bad-check-digit"_s << u"gtin-13"_s << 0
+                                                << u"GS1 Украина"_s << QStringList{Wrong};
+    QTest::newRow("GTIN-14") << u"14820000000007"_s << u"ok"_s << u"gtin-14"_s << 7 << u"GS1 Украина"_s
+                             << QStringList{Correct};
+    QTest::newRow("a letter among 14") << u"1482000000000x"_s << u"non-digit"_s << none << -1 << none
+                                       << QStringList{NonDigitError};
+    QTest::newRow("full-width digits are no digits") << u"９６３８５０７４"_s << u"non-digit"_s << none << -1 << none
+                                                     << QStringList{NonDigitError};
+    QTest::newRow("9 digits: no GTIN has them") << u"123456789"_s << u"bad-length"_s << none << -1 << none
+                                                << QStringList{LengthError};
+    QTest::newRow("15 digits") << u"148200000000070"_s << u"bad-length"_s << none << -1 << none << QStringList{LengthError};
+    QTest::newRow("empty") << u""_s << u"bad-length"_s << none << -1 << none << QStringList{LengthError};
+}
+
+void TestCore::gtinVerdictAndLines()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, status);
+    QFETCH(QString, kind);
+    QFETCH(int, expected);
+    QFETCH(QString, issuer);
+    QFETCH(QStringList, lines);
+    const std::u32string chars = entry.toStdU32String();
+    const ean13::GtinVerdict v = ean13::gtinVerdict(chars);
+    QCOMPARE(fromView(ean13::statusName(v.status)), status);
+    QCOMPARE(v.kind ? fromView(ean13::kindName(*v.kind)) : QString(), kind);
+    QCOMPARE(v.expectedCheckDigit.value_or(-1), expected);
+    QCOMPARE(fromView(v.issuer), issuer);
+    QStringList shown;
+    ean13::forEachLine(v.status, {}, [&](std::string_view line) { shown << fromView(line); });
+    QCOMPARE(shown, lines);
+}
+
+void TestCore::correctedCode_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("corrected");   // empty: none
+    QTest::newRow("wrong check digit") << u"4820000000001"_s << u"4820000000000"_s;
+    QTest::newRow("right already") << u"4006381333931"_s << u"4006381333931"_s;
+    QTest::newRow("UPC-A: with its 0") << u"036000291450"_s << u"0036000291452"_s;
+    QTest::newRow("non-digit: none") << u"48200000000x0"_s << QString();
+    QTest::newRow("too short: none") << u"48200000000"_s << QString();
+}
+
+void TestCore::correctedCode()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, corrected);
+    const std::optional<ean13::Code> c = ean13::correctedCode(ean13::analyse(code(entry)));
+    QCOMPARE(c ? text(*c) : QString(), corrected);
+    if (c)
+        QVERIFY(ean13::checkDigitOk(*c));
 }
 
 QTEST_APPLESS_MAIN(TestCore)

@@ -306,6 +306,9 @@ void TestRender::outputRules_data()
     QTest::newRow("a letter")
         << QStringList{u"-o"_s, u"out.svg"_s, u"48200000x0000"_s} << 1
         << u"ean13 render: 48200000x0000: not a 12- or 13-digit code\n"_s << QStringList();
+    QTest::newRow("a terminal's title sequence is shown, not obeyed")
+        << QStringList{u"-o"_s, u"out.svg"_s, u"\x1b]0;owned\x07"_s} << 1
+        << u"ean13 render: \\x1b]0;owned\\x07: not a 12- or 13-digit code\n"_s << QStringList();
     QTest::newRow("14 digits are not cut to 13")
         << QStringList{u"-o"_s, u"out.svg"_s, u"48200000000001"_s} << 1
         << u"ean13 render: 48200000000001: not a 12- or 13-digit code\n"_s << QStringList();
@@ -370,7 +373,7 @@ void TestRender::aBatchWritesTheGoodOnes()
     QTemporaryDir work;
     QFile list(work.filePath(u"codes.txt"_s));
     QVERIFY(list.open(QIODevice::WriteOnly));
-    list.write("4820000000000\r\n4820000000001\n\nabc\n036000291452\n");
+    list.write("4820000000000\r\n4820000000001\n\nabc\n\x1b]0;owned\x07\x1b[2J\n036000291452\n");
     list.close();
     const Run r = render({u"--format"_s, u"png"_s, u"--dpi"_s, u"300"_s, u"-i"_s, list.fileName(), u"-o"_s,
                           work.filePath(u"out"_s)});
@@ -378,6 +381,8 @@ void TestRender::aBatchWritesTheGoodOnes()
     QCOMPARE(filesIn(work.filePath(u"out"_s)), (QStringList{u"0036000291452.png"_s, u"4820000000000.png"_s}));
     QVERIFY(r.err.contains("4820000000001: wrong check digit, it should be 0"));
     QVERIFY(r.err.contains("abc: not a 12- or 13-digit code"));
+    QVERIFY(r.err.contains("ean13 render: \\x1b]0;owned\\x07\\x1b[2J: not a 12- or 13-digit code\n"));
+    QVERIFY(!r.err.contains('\x1b'));
     // No --x-dim: the 4 pixels that the nominal 0.33 mm comes nearest to at 300 dpi, without a word.
     QVERIFY(!r.err.contains("X-dimension"));
     QCOMPARE(QImage(work.filePath(u"out/4820000000000.png"_s)).width(), 113 * 4);
@@ -666,7 +671,8 @@ void TestRender::inputIsReadInBoundedMemory_data()
     QTest::addColumn<bool>("lineEnds");
     QTest::addColumn<QByteArray>("err");    // the end of the first message
     QTest::newRow("one endless line of NUL bytes, as /dev/zero gives")
-        << QByteArray(1, '\0') << false << QByteArray("... (a line of 67108864 bytes): not a 12- or 13-digit code\n");
+        << QByteArray(1, '\0') << false
+        << QByteArray("ean13 render: ") + QByteArray("\\x00").repeated(64) + "\xe2\x80\xa6: not a 12- or 13-digit code\n";
     QTest::newRow("millions of short lines") << QByteArray("4820000000001\n") << true
         << QByteArray(" 4820000000001: wrong check digit, it should be 0 (4820000000000); no file written\n");
 }

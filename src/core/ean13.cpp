@@ -316,6 +316,17 @@ Analysis analyse(const Code &cut) noexcept
     return a;
 }
 
+std::optional<Code> correctedCode(const Analysis &a) noexcept
+{
+    if (!a.accepted())
+        return std::nullopt;
+    Code corrected;
+    for (int i = 0; i < CodeLength - 1; ++i)
+        corrected.append(a.entry.code[i]);
+    corrected.append(static_cast<char32_t>(U'0' + *a.expectedCheckDigit));
+    return corrected;
+}
+
 std::optional<Verdict> verdictOfThirteenDigits(std::string_view entry) noexcept
 {
     if (entry.size() != static_cast<std::size_t>(CodeLength) || !allThirteenDigits(entry))
@@ -384,6 +395,28 @@ int gtinCheckDigit(std::string_view digits) noexcept
         weight = 4 - weight;
     }
     return (10 - sum % 10) % 10;
+}
+
+GtinVerdict gtinVerdict(std::u32string_view chars) noexcept
+{
+    GtinVerdict v;
+    const std::optional<Kind> kind = kindOfLength(chars.size());
+    if (!kind)
+        return v;
+    char digits[14];
+    for (std::size_t i = 0; i < chars.size(); ++i) {
+        if (!isDigit(chars[i])) {
+            v.status = Status::NonDigit;
+            return v;
+        }
+        digits[i] = static_cast<char>(chars[i]);
+    }
+    const std::string_view gtin(digits, chars.size());
+    v.kind = kind;
+    v.expectedCheckDigit = gtinCheckDigit(gtin);
+    v.status = *v.expectedCheckDigit == digitValue(chars.back()) ? Status::Ok : Status::BadCheckDigit;
+    v.issuer = issuer(gtin);
+    return v;
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace ean13 {
 
@@ -82,6 +83,8 @@ struct Analysis
     [[nodiscard]] bool pictureOffered() const noexcept { return accepted() && !entry.padded; }
 };
 [[nodiscard]] Analysis analyse(const Code &cut) noexcept;
+// An accepted code with the check digit it calls for in place of its last digit.
+[[nodiscard]] std::optional<Code> correctedCode(const Analysis &a) noexcept;
 
 // The verdict on an accepted code. For an entry of exactly 13 ASCII digits, the bulk case, it can be
 // had straight from the bytes, with the same rules and without building a Code; anything else
@@ -110,6 +113,20 @@ enum class Kind { Gtin8, Gtin12, Gtin13, Gtin14 };
 [[nodiscard]] std::string_view issuer(std::string_view gtin) noexcept;
 inline constexpr std::string_view UnassignedPrefix = "префикс не выдан GS1";
 
+// The verdict on an entry taken as a GTIN: BadLength unless it has 8, 12, 13 or 14 characters,
+// NonDigit unless all are digits, else Ok or BadCheckDigit by GS1's rule, with the kind, the check
+// digit called for and the issuer.
+struct GtinVerdict
+{
+    Status status = Status::BadLength;
+    std::optional<Kind> kind;                // accepted GTINs only
+    std::optional<int> expectedCheckDigit;   // accepted GTINs only
+    std::string_view issuer;                 // accepted GTINs only
+
+    [[nodiscard]] bool accepted() const noexcept { return status == Status::Ok || status == Status::BadCheckDigit; }
+};
+[[nodiscard]] GtinVerdict gtinVerdict(std::u32string_view chars) noexcept;
+
 // What the results list shows.
 struct Rgb
 {
@@ -126,11 +143,13 @@ inline constexpr std::string_view Separator = "---------------------------------
 [[nodiscard]] std::string countryLine(std::string_view countryText);
 
 [[nodiscard]] Rgb listColour(const Analysis &a) noexcept;
-// Visits the lines in the order the list shows them; one for a rejected entry, three otherwise.
+// Visits the lines in the order the list shows them: one for a rejected entry, the verdict on the
+// check digit for an accepted one, and after it the separator and the country where there is one
+// (the window always names one; a GTIN-8 or GTIN-14 has none).
 template <class Visit>
-void forEachLine(const Analysis &a, Visit &&visit)
+void forEachLine(Status status, std::string_view country, Visit &&visit)
 {
-    switch (a.status) {
+    switch (status) {
     case Status::BadLength:
         visit(std::string_view(errorMessage(static_cast<int>(ErrorKind::Length))));
         return;
@@ -139,12 +158,22 @@ void forEachLine(const Analysis &a, Visit &&visit)
         return;
     case Status::Ok:
     case Status::BadCheckDigit:
-        visit(checkDigitVerdict(a.status == Status::Ok));
-        visit(Separator);
-        visit(std::string_view(countryLine(a.country)));
+        visit(checkDigitVerdict(status == Status::Ok));
+        if (!country.empty()) {
+            visit(Separator);
+            visit(std::string_view(countryLine(country)));
+        }
         return;
     }
 }
+template <class Visit>
+void forEachLine(const Analysis &a, Visit &&visit)
+{
+    forEachLine(a.status, a.country, std::forward<Visit>(visit));
+}
+
+// What a search of a picture for codes says when it finds none.
+inline constexpr std::string_view NoCodeInImage = "В изображении не найден код EAN-13 или UPC-A.";
 
 // Number sets: A and B for the left half (the mix of the two carries the first digit), C for the right.
 enum class NumberSet : char { A = 'a', B = 'b', C = 'c' };

@@ -1,5 +1,6 @@
 #include "imageinput.h"
 
+#include "ean13.h"
 #include "reader.h"
 #include "windows.h"
 
@@ -134,7 +135,7 @@ void ImageInput::take(const QStringList &codes)
 {
     QString code;
     if (codes.isEmpty()) {
-        showMessage(m_window, u"В изображении не найден код EAN-13 или UPC-A."_s);
+        showMessage(m_window, fromUtf8(ean13::NoCodeInImage));
         return;
     }
     if (codes.size() == 1) {

@@ -101,8 +101,7 @@ QString SymbolActions::digitsOrRefuse()
     if (a.status == ean13::Status::Ok)
         return toQString(a.entry.code);
     if (a.status == ean13::Status::BadCheckDigit) {
-        QString right = toQString(a.entry.code);
-        right.back() = QChar(u'0' + *a.expectedCheckDigit);
+        const QString right = toQString(*ean13::correctedCode(a));
         showMessage(m_window, u"Контрольная цифра неверна: последней цифрой должна быть %1 (%2). "
                               u"Штрих-код с неверной контрольной цифрой не создаётся."_s
                                   .arg(*a.expectedCheckDigit)
