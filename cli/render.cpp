@@ -251,7 +251,7 @@ ean13::cli::Parsed<RenderOptions> parseArguments(int argc, char **argv)
                    "PNG resolution: a whole number of pixels to a module, the nearest to X that keeps X in its range")
         ->default_val(ean13::DefaultDpi);
     app.add_option("--height", height, "height of the data bars in mm (default: 22.85 mm scaled with X)");
-    app.add_option("--bwr", o.settings.symbol.bwrMm, "bar width reduction in mm, for print gain")->default_val(0);
+    app.add_option("--bwr", o.settings.symbol.bwrMm, "bar width reduction in mm, for print gain: 0 to a quarter of X")->default_val(0);
     app.add_flag("--no-text", noText, "no human-readable digits");
     app.add_flag("--margin-indicator", o.settings.symbol.marginIndicator, "'>' in the right quiet zone");
     app.add_option("-o,--output", o.out,
@@ -330,12 +330,25 @@ int run(const RenderOptions &options, int argc, char **argv)
 
     if (const std::string e = ean13::checkSettings(settings, *format); !e.empty())
         return failure(e);
-    if (*format == ean13::SymbolFormat::Png && options.xAsked) {
+    if (*format == ean13::SymbolFormat::Png) {
+        // Said only of what was asked for: the nominal X that the pixels round is no one's concern.
         const ean13::PixelGrid g = ean13::pixelGrid(settings.symbol, settings.dpi);
-        if (std::abs(g.xMm - settings.symbol.xMm) >= 0.0005) {
+        if (options.xAsked && std::abs(g.xMm - settings.symbol.xMm) >= 0.0005) {
             char note[128];
             std::snprintf(note, sizeof note, "X-dimension %.3f mm (%d pixels a module at %d dpi) in place of %.3f mm",
                           g.xMm, g.pixelsPerModule, settings.dpi, settings.symbol.xMm);
+            ean13::cli::message(Program, note);
+        }
+        if (settings.symbol.barHeightMm && std::abs(*g.options.barHeightMm - *settings.symbol.barHeightMm) >= 0.0005) {
+            char note[128];
+            std::snprintf(note, sizeof note, "bar height %.3f mm (in range for an X-dimension of %.3f mm) in place of %.3f mm",
+                          *g.options.barHeightMm, g.xMm, *settings.symbol.barHeightMm);
+            ean13::cli::message(Program, note);
+        }
+        if (std::abs(g.options.bwrMm - settings.symbol.bwrMm) >= 0.0005) {
+            char note[128];
+            std::snprintf(note, sizeof note, "bar width reduction %.3f mm (in range for an X-dimension of %.3f mm) in place of %.3f mm",
+                          g.options.bwrMm, g.xMm, settings.symbol.bwrMm);
             ean13::cli::message(Program, note);
         }
     }

@@ -95,6 +95,8 @@ private slots:
     void standardOutput();
     void inputIsReadInBoundedMemory_data();
     void inputIsReadInBoundedMemory();
+    void theRangesReadBackAtPrintersResolutions_data();
+    void theRangesReadBackAtPrintersResolutions();
 
 private:
     QTemporaryDir m_dir;
@@ -703,6 +705,52 @@ void TestRender::inputIsReadInBoundedMemory()
     QCOMPARE(filesIn(work.filePath(u"out"_s)), QStringList{u"0036000291452.svg"_s});
     // A single code takes about 25 MB; the input, held whole, would take 64 MB more at the least.
     QVERIFY2(r.peakRssKiB < 64 * 1024, qPrintable(QString::number(r.peakRssKiB)));
+}
+
+void TestRender::theRangesReadBackAtPrintersResolutions_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QStringList>("options");
+    // The corners of the documented ranges, each with the widest bar width reduction: the lowest
+    // bars with digits, the tallest without.
+    for (const QString &format : {u"svg"_s, u"pdf"_s, u"png"_s}) {
+        QTest::newRow(qPrintable(format + u", X 0.264, lowest, digits"_s))
+            << format << QStringList{u"--x-dim"_s, u"0.264"_s, u"--height"_s, u"9.141"_s, u"--bwr"_s, u"0.066"_s};
+        QTest::newRow(qPrintable(format + u", X 0.264, tallest, no digits"_s))
+            << format << QStringList{u"--x-dim"_s, u"0.264"_s, u"--height"_s, u"36.56"_s, u"--bwr"_s, u"0.066"_s, u"--no-text"_s};
+        QTest::newRow(qPrintable(format + u", X 0.660, lowest, no digits"_s))
+            << format << QStringList{u"--x-dim"_s, u"0.66"_s, u"--height"_s, u"22.85"_s, u"--bwr"_s, u"0.165"_s, u"--no-text"_s};
+        QTest::newRow(qPrintable(format + u", X 0.660, tallest, digits"_s))
+            << format << QStringList{u"--x-dim"_s, u"0.66"_s, u"--height"_s, u"91.4"_s, u"--bwr"_s, u"0.165"_s};
+    }
+}
+
+// What a printer makes of the file at its resolution, read by zbar and by zxing-cpp.
+void TestRender::theRangesReadBackAtPrintersResolutions()
+{
+    QFETCH(QString, format);
+    QFETCH(QStringList, options);
+    if (!tool(u"zbarimg"_s) || !tool(u"rsvg-convert"_s) || !tool(u"pdftoppm"_s))
+        QSKIP("zbarimg (zbar-tools), rsvg-convert (librsvg2-bin) or pdftoppm (poppler-utils) is not installed");
+    QTemporaryDir work;
+    const QString file = work.filePath(u"symbol."_s + format);
+    for (const int dpi : {300, 600, 1200}) {
+        const Run r = render(QStringList(options) << u"--dpi"_s << QString::number(dpi) << u"-o"_s << file << u"5901234123457"_s);
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        const QString png = work.filePath(u"printed.png"_s);
+        QFile::remove(png);
+        if (format == u"svg"_s)
+            QProcess::execute(u"rsvg-convert"_s, {u"-d"_s, QString::number(dpi), u"-p"_s, QString::number(dpi), u"-b"_s, u"white"_s, u"-o"_s, png, file});
+        else if (format == u"pdf"_s)
+            QProcess::execute(u"pdftoppm"_s, {u"-r"_s, QString::number(dpi), u"-png"_s, u"-singlefile"_s, file, work.filePath(u"printed"_s)});
+        else
+            QFile::copy(file, png);
+        QProcess zbar;
+        zbar.start(u"zbarimg"_s, {u"-q"_s, u"--raw"_s, png});
+        QVERIFY(zbar.waitForFinished(60000));
+        QCOMPARE(QString::fromUtf8(zbar.readAllStandardOutput()).trimmed(), u"5901234123457"_s);
+        QCOMPARE(readBack(QImage(png)), u"5901234123457"_s);
+    }
 }
 
 QTEST_MAIN(TestRender)

@@ -273,7 +273,15 @@ PixelGrid pixelGrid(const SymbolOptions &options, int dpi)
     if (fewest <= most)
         g.pixelsPerModule = std::clamp(g.pixelsPerModule, fewest, most);
     g.xMm = g.pixelsPerModule * MmPerInch / dpi;
-    g.bwrPixels = static_cast<int>(std::lround(options.bwrMm / MmPerInch * dpi));
+    g.options = options;
+    g.options.xMm = g.xMm;
+    if (checkOptions(options).empty()) {
+        const double nominal = NominalBarHeight * g.xMm;
+        if (g.options.barHeightMm)
+            g.options.barHeightMm = std::clamp(*g.options.barHeightMm, MinBarHeightFactor * nominal, MaxBarHeightFactor * nominal);
+        g.options.bwrMm = std::min(g.options.bwrMm, MaxBwrFactor * g.xMm);
+    }
+    g.bwrPixels = static_cast<int>(std::lround(g.options.bwrMm / MmPerInch * dpi));
     return g;
 }
 
@@ -287,8 +295,7 @@ std::string checkSettings(const RenderSettings &settings, SymbolFormat format)
         return "resolution " + std::to_string(settings.dpi) + " dpi is out of range: " + std::to_string(MinDpi)
                + " to " + std::to_string(MaxDpi);
     const PixelGrid g = pixelGrid(settings.symbol, settings.dpi);
-    SymbolOptions rounded = settings.symbol;
-    rounded.xMm = g.xMm;
+    const SymbolOptions &rounded = g.options;
     if (checkOptions(rounded).empty() && g.bwrPixels < g.pixelsPerModule)
         return {};
     char text[160];
@@ -314,9 +321,7 @@ void paintSymbol(QPainter &p, const Symbol &s, double bwr)
 Rendered renderImage(const Code &code, const RenderSettings &settings)
 {
     const PixelGrid g = pixelGrid(settings.symbol, settings.dpi);
-    SymbolOptions options = settings.symbol;
-    options.xMm = g.xMm;   // the height in millimetres stays as asked; the modules follow the pixels
-    const std::optional<Symbol> s = layoutSymbol(code, options);
+    const std::optional<Symbol> s = layoutSymbol(code, g.options);   // the height in millimetres as asked, where it may be
     if (!s)
         return {RenderError::NotThirteenDigits, {}, {}};
     QImage image = oneBit(raster(*s, g.pixelsPerModule, g.bwrPixels));
@@ -360,8 +365,11 @@ Rendered renderSymbol(const Code &code, SymbolFormat format, const RenderSetting
             r.bytes = std::move(bytes);
         return r;
     }
-    // No reader of PDF in the toolkit: the raster gets the very painting commands the page got.
-    Rendered r = verified(*s, raster(*s, CheckPixelsPerModule, static_cast<int>(std::lround(bwr * CheckPixelsPerModule))));
+    // No reader of PDF in the toolkit: the raster gets the very painting commands the page got. A
+    // bar width reduction needs finer pixels to show as it is: at 2 a module, a quarter module
+    // rounded to half of one.
+    const int checkPixels = bwr > 0 ? 4 * CheckPixelsPerModule : CheckPixelsPerModule;
+    Rendered r = verified(*s, raster(*s, checkPixels, static_cast<int>(std::lround(bwr * checkPixels))));
     if (r.error == RenderError::None)
         r.bytes = pdfOf(*s, xMm, bwr);
     return r;

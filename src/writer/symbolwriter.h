@@ -36,6 +36,9 @@ struct PixelGrid
     int pixelsPerModule = 0;
     double xMm = 0;
     int bwrPixels = 0;
+    // The options as the pixels make them: X as above, a bar height and a bar width reduction
+    // that were in range for the X asked for brought into range for this one.
+    SymbolOptions options;
 };
 [[nodiscard]] PixelGrid pixelGrid(const SymbolOptions &options, int dpi);
 
