@@ -8,7 +8,7 @@ need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libqt6svg6 libzxing
               poppler-utils librsvg2-bin fonts-dejavu-core python3 python3-stdnum \
               python3-zxing-cpp python3-numpy xvfb xdotool x11-utils openbox libx11-dev clang libclang-rt-14-dev \
               help2man man-db desktop-file-utils appstream lintian dpkg-dev file \
-              pkg-config libzbar-dev zint imagemagick
+              pkg-config libzbar-dev zbar-tools zint imagemagick
 
 export QT_QPA_PLATFORM=offscreen
 build_preset default
