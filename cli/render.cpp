@@ -1,5 +1,6 @@
 // ean13 render: standard EAN-13 symbols as SVG, PNG or PDF files, each read back by a barcode
 // decoder before it is written.
+#include "input.h"
 #include "status.h"
 #include "symbolwriter.h"
 #include "version.h"
@@ -12,9 +13,6 @@
 #include <QGuiApplication>
 #include <QThread>
 #include <QThreadPool>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -89,20 +87,14 @@ Entry judge(Entry e)
 class EntryLines
 {
 public:
+    // False with errno set when the file cannot be opened.
     bool open(const std::string &name)
     {
-        if (name == "-") {
-            m_fd = 0;
-            return true;
-        }
-        m_fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-        m_owned = m_fd >= 0;
-        return m_fd >= 0;
-    }
-    ~EntryLines()
-    {
-        if (m_owned)
-            ::close(m_fd);
+        int error = 0;
+        if (std::optional<ean13::cli::InputFile> file = ean13::cli::InputFile::open(name, error))
+            m_file.emplace(std::move(*file));
+        errno = error;
+        return m_file.has_value();
     }
     // The next entry, or false at the end or on an error (error() says which).
     bool next(Entry &e)
@@ -112,9 +104,7 @@ public:
             if (m_at == m_size) {
                 if (m_end)
                     return finishLine(e);
-                const ssize_t n = ::read(m_fd, m_buffer.data(), m_buffer.size());
-                if (n < 0 && errno == EINTR)
-                    continue;
+                const long long n = m_file->read(m_buffer.data(), m_buffer.size());
                 if (n < 0)
                     m_error = errno;
                 m_end = n <= 0;
@@ -153,8 +143,7 @@ private:
         return any;
     }
 
-    int m_fd = -1;
-    bool m_owned = false;
+    std::optional<ean13::cli::InputFile> m_file;
     std::vector<char> m_buffer = std::vector<char>(64 * 1024);
     std::size_t m_at = 0;
     std::size_t m_size = 0;
@@ -306,6 +295,8 @@ int run(const RenderOptions &options, int argc, char **argv)
 
     QGuiApplication application(argc, argv);
 
+    if (out.empty())
+        return usageError("OUT is empty: give a file, a directory or -");
     Target target;
     target.path = QString::fromLocal8Bit(out.c_str());
     const QFileInfo outInfo(target.path);
