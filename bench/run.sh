@@ -2,14 +2,12 @@
 # Every benchmark, with its figures and ratios: the core and the windows, ean13 against
 # python-stdnum and against reading the file, ean13 --csv against Python's csv module, one
 # ean13 process against eancheck, start-up against a bare Qt program, ean13 render against
-# zint, and reading codes from pictures against zxing-cpp and zbarimg.
+# zint, reading codes from pictures against zxing-cpp and zbarimg, and grading print quality.
 # Installs what it needs on Debian 12 (as test.sh does). Never part of ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/setup.sh
-need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libzxing-dev libcli11-dev libcsv-dev libbenchmark-dev \
-              python3 python3-stdnum eancheck zint pkg-config libzbar-dev zbar-tools python3-zxing-cpp python3-numpy \
-              imagemagick
+need_packages_for build run bench
 build_preset bench >/dev/null
 bin=build/bench/bin   # every program and benchmark of the build
 echo "== The core and the windows (offscreen)"
@@ -32,3 +30,6 @@ echo "== ean13 render against zint --batch, 10,000 codes"
 echo
 echo "== ean13 scan against zxing-cpp and zbarimg: read rates and speed"
 /usr/bin/python3 bench/scan_rates.py "$bin"/ean13-scan "$bin/make_scan_images" 20 2026
+echo
+echo "== ean13 grade: a 1200-dpi scan of one symbol, an A4 page at 600 dpi"
+/usr/bin/python3 bench/grade_time.py "$bin"/ean13 5
