@@ -17,6 +17,20 @@
 #include <string>
 #include <vector>
 
+// AddressSanitizer's shadow memory and quarantine multiply what a program holds: a bound on
+// peak memory is scaled by this in a sanitizer build.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr long SanitizerMemoryFactor = 6;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr long SanitizerMemoryFactor = 6;
+#else
+inline constexpr long SanitizerMemoryFactor = 1;
+#endif
+#else
+inline constexpr long SanitizerMemoryFactor = 1;
+#endif
+
 struct ChildRun
 {
     int exitCode = -1;      // -1 when it did not end normally
