@@ -161,7 +161,7 @@ int run(const ScanOptions &options)
         const Origin origin{image, 0};
         for (const QString &code : read.codes) {
             const std::string digits = code.toStdString();
-            const Checked checked = check(digits, Rules{});
+            const Checked checked = checkEntry(digits, Rules{});
             if (format == Format::Text)
                 writeTextRecord(out, checked, &origin);
             else

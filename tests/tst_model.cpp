@@ -119,7 +119,7 @@ private:
     void clickFinish();
     void closeHelp();
 
-    bool check();
+    bool agreesWithModel();
     void log(const QString &what) { m_log << what; if (m_log.size() > 25) m_log.removeFirst(); }
     // Keys go to the focused widget of the active window; with neither, a person's typing is lost.
     bool keysGoSomewhere()
@@ -406,7 +406,7 @@ void Session::closeHelp()
     }
 }
 
-bool Session::check()
+bool Session::agreesWithModel()
 {
     auto fail = [this](const QString &what) {
         m_failure = u"seed %1, step %2: %3\nlast actions:\n  %4"_s.arg(m_seed).arg(m_step).arg(what, m_log.join(u"\n  "_s));
@@ -456,7 +456,7 @@ bool Session::run(int steps)
         act();
         if (QTest::currentTestFailed())
             return false;
-        if (!check())
+        if (!agreesWithModel())
             return false;
     }
     return true;
