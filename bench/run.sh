@@ -2,7 +2,7 @@
 # Every benchmark, with its figures and ratios: the core and the windows, ean13 against
 # python-stdnum and against reading the file, ean13 --csv against Python's csv module, one
 # ean13 process against eancheck, start-up against a bare Qt program, ean13 render against
-# zint, and reading codes from pictures against zxing-cpp and zbarimg.
+# zint, reading codes from pictures against zxing-cpp and zbarimg, and grading print quality.
 # Installs what it needs on Debian 12 (as test.sh does). Never part of ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,3 +32,6 @@ echo "== ean13 render against zint --batch, 10,000 codes"
 echo
 echo "== ean13 scan against zxing-cpp and zbarimg: read rates and speed"
 /usr/bin/python3 bench/scan_rates.py "$bin"/ean13-scan "$bin/make_scan_images" 20 2026
+echo
+echo "== ean13 grade: a 1200-dpi scan of one symbol, an A4 page at 600 dpi"
+/usr/bin/python3 bench/grade_time.py "$bin"/ean13 5

@@ -1,5 +1,5 @@
 // ean13: checks article numbers in bulk, with the same rules and texts as the window program.
-// Parses the command line and hands it to its subcommand: check here, render and scan in
+// Parses the command line and hands it to its subcommand: check here, render, scan and grade in
 // programs of their own.
 #include "check.h"
 #include "forward.h"
@@ -19,11 +19,13 @@ constexpr std::string_view Subcommands =
     "usage: ean13 [check] [OPTIONS] [CODE...]\n"
     "       ean13 render [OPTIONS] ...     (see ean13 render --help)\n"
     "       ean13 scan [OPTIONS] IMAGE...  (see ean13 scan --help)\n"
+    "       ean13 grade [OPTIONS] IMAGE... (see ean13 grade --help)\n"
     "\n"
     "Subcommands:\n"
     "  check   checks article numbers (the default: the word may be left out)\n"
     "  render  draws the standard barcode symbol of a code into a file\n"
     "  scan    finds barcodes in images and checks each code found\n"
+    "  grade   grades the print quality of a symbol from a scan of the print\n"
     "\n";
 
 constexpr std::string_view CheckUsage = "usage: ean13 [check] [OPTIONS] [CODE...]\n\n";
@@ -138,7 +140,7 @@ ean13::cli::Parsed<ean13::cli::CheckOptions> parseArguments(int argc, char **arg
 int main(int argc, char **argv)
 {
     const std::string_view first = argc > 1 ? argv[1] : "";
-    if (first == "render" || first == "scan")
+    if (first == "render" || first == "scan" || first == "grade")
         return ean13::cli::forward(argv[0], first, argc - 2, argv + 2);
     return ean13::cli::runParsed(parseArguments(argc, argv), ean13::cli::runCheck);
 }

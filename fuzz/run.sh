@@ -9,7 +9,7 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 mkdir -p build/fuzz/findings
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-for target in entry columns encoder helptext reader; do
+for target in entry columns encoder helptext reader grade; do
     corpus=build/fuzz/corpus/$target
     mkdir -p "$corpus"
     cp -n fuzz/corpus/$target/* "$corpus/"
@@ -19,4 +19,4 @@ for target in entry columns encoder helptext reader; do
         || { tail -n 40 build/fuzz/$target.log; echo "fuzz_$target failed"; exit 1; }
     grep -E '^stat::number_of_executed_units' build/fuzz/$target.log || true
 done
-echo "fuzzing: 5 passed, 0 failed"
+echo "fuzzing: 6 passed, 0 failed"

@@ -338,11 +338,14 @@ void TestCli::helpAndVersion_data()
     const QString ean13 = QStringLiteral(EAN13_EXE);
     const QString render = QStringLiteral(RENDER_EXE);
     const QString scan = QStringLiteral(SCAN_EXE);
+    const QString grade = QStringLiteral(GRADE_EXE);
     const QByteArrayList options{"--input", "--column", "--delimiter", "--csv", "--header", "--clean", "--gtin",
                                  "--as-typed", "--json", "Exit status", "SIGPIPE", "--version"};
     const QByteArrayList renderOptions{"--format", "--x-dim", "--dpi", "--height", "--bwr", "--no-text",
                                        "--margin-indicator", "--output", "--input", "Exit status", "--version"};
     const QByteArrayList scanOptions{"usage: ean13 scan", "--json", "IMAGE", "Exit status", "--version"};
+    const QByteArrayList gradeOptions{"usage: ean13 grade", "--json", "--dpi", "--aperture", "--calibrate", "--bwr",
+                                      "--profile", "IMAGE", "Exit status", "--version"};
     const QByteArray version = BARCODE_ANALYSER_VERSION "\n";
     struct Case
     {
@@ -354,7 +357,7 @@ void TestCli::helpAndVersion_data()
     };
     const Case cases[] = {
         {"ean13 --help lists the subcommands", ean13, {u"--help"_s}, "ean13",
-         options + QByteArrayList{"check", "render", "scan"}},
+         options + QByteArrayList{"check", "render", "scan", "grade"}},
         {"ean13 check --help", ean13, {u"check"_s, u"--help"_s}, "ean13", options},
         {"ean13 -h", ean13, {u"-h"_s}, "ean13", options},
         {"ean13 --version", ean13, {u"--version"_s}, "ean13", {"ean13 (Barcode Analyser) " + version}},
@@ -369,6 +372,10 @@ void TestCli::helpAndVersion_data()
         {"ean13-scan --version", scan, {u"--version"_s}, "ean13 scan", {"ean13 scan (Barcode Analyser) " + version}},
         {"ean13 scan --version", ean13, {u"scan"_s, u"--version"_s}, "ean13 scan",
          {"ean13 scan (Barcode Analyser) " + version}},
+        {"ean13-grade --help", grade, {u"--help"_s}, "ean13 grade", gradeOptions},
+        {"ean13 grade --help", ean13, {u"grade"_s, u"--help"_s}, "ean13 grade", gradeOptions},
+        {"ean13 grade --version", ean13, {u"grade"_s, u"--version"_s}, "ean13 grade",
+         {"ean13 grade (Barcode Analyser) " + version}},
     };
     for (const Case &c : cases) {
         QTest::newRow(c.row) << c.program << c.args << c.name << c.mentions << false;
