@@ -2,7 +2,7 @@
 # Sets up a fresh Debian 12 machine, builds the window program alone, and starts Barcode Analyser.
 cd "$(dirname "$0")"
 source tools/setup.sh
-need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libqt6svg6 libzxing-dev libcli11-dev libcsv-dev help2man \
+need_packages_for build run
               fonts-dejavu-core \
               pkg-config libzbar-dev
 cmake --preset app >/dev/null

@@ -6,6 +6,7 @@
 #include "main.h"
 #include "painter.h"
 #include "startup.h"
+#include "symbolwriter.h"
 
 #include <benchmark/benchmark.h>
 
@@ -116,6 +117,29 @@ void BM_Encode(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * static_cast<long long>(codes.size()));
 }
 
+// One SVG symbol made and read back as ean13 render does before it writes the file, without the
+// disk: what the file's bytes cost.
+void BM_RenderSvg(benchmark::State &state)
+{
+    std::vector<ean13::Code> codes;
+    for (std::size_t i = 0; i < 1000; ++i) {
+        std::string digits = randomCodes()[i];
+        int sum = 0;
+        for (std::size_t k = 0; k < 12; ++k)
+            sum += (digits[k] - '0') * (k % 2 ? 3 : 1);
+        digits[12] = static_cast<char>('0' + (10 - sum % 10) % 10);   // a symbol that reads back
+        codes.push_back(ean13::cli::codeFromUtf8(digits));
+    }
+    const ean13::RenderSettings settings;
+    for (auto _ : state) {
+        qsizetype bytes = 0;
+        for (const ean13::Code &c : codes)
+            bytes += ean13::renderSymbol(c, ean13::SymbolFormat::Svg, settings).bytes.size();
+        benchmark::DoNotOptimize(bytes);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<long long>(codes.size()));
+}
+
 void BM_PictureRepaint(benchmark::State &state)
 {
     CodeText = u"4820000000000"_s;
@@ -174,6 +198,7 @@ BENCHMARK(BM_AnalyseMixWithErrors)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BulkVerdictRandomCodes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BulkVerdictMixWithErrors)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Encode)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderSvg)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PictureRepaint)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_HelpFile50MB)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_HelpFileOneLongLine)->Unit(benchmark::kMillisecond)->Iterations(3);

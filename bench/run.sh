@@ -7,9 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/setup.sh
-need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libzxing-dev libcli11-dev libcsv-dev libbenchmark-dev \
-              python3 python3-stdnum eancheck zint pkg-config libzbar-dev zbar-tools python3-zxing-cpp python3-numpy \
-              imagemagick
+need_packages_for build run bench
 build_preset bench >/dev/null
 bin=build/bench/bin   # every program and benchmark of the build
 echo "== The core and the windows (offscreen)"

@@ -15,7 +15,8 @@ unset QT_QPA_PLATFORM
 work=$(mktemp -d)
 wm= app=
 trap 'kill $app $wm 2>/dev/null; rm -rf "$work"; stop_xvfb' EXIT
-openbox --sm-disable >/dev/null 2>&1 &
+# openbox keeps its log in the cache folder: this one's, not the user's.
+XDG_CACHE_HOME="$work/cache" openbox --sm-disable >/dev/null 2>&1 &
 wm=$!
 for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
 

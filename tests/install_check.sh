@@ -26,6 +26,7 @@ expected=(
     share/doc/barcode-analyser/copyright share/doc/barcode-analyser/changelog.gz
     libexec/barcode-analyser/ean13-render libexec/barcode-analyser/ean13-scan
     libexec/barcode-analyser/ean13-grade
+    libexec/barcode-analyser/barcode-analyser-features.so
 )
 for f in "${expected[@]}"; do [ -f "$work/usr/$f" ] || fail "not installed: $f"; done
 for f in bin/barcode-analyser bin/ean13; do [ -x "$work/usr/$f" ] || fail "not executable: $f"; done

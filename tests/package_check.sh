@@ -23,8 +23,11 @@ for f in usr/bin/barcode-analyser usr/bin/ean13 usr/share/barcode-analyser/Tavik
          usr/share/doc/barcode-analyser/copyright usr/share/doc/barcode-analyser/changelog.gz; do
     grep -qx "\./$f" <<<"$contents" || fail "not in the package: $f"
 done
+# What the window program loads on first use, in its private folder.
+grep -qx '\./usr/libexec/barcode-analyser/barcode-analyser-features\.so' <<<"$contents" ||
+    fail "not in the package: the module barcode-analyser-features.so"
 depends=$(dpkg-deb --field "$deb" Depends)
-for d in libqt6widgets6 libqt6gui6 libqt6core6 libc6 qt6-qpa-plugins libqt6svg6; do
+for d in libqt6widgets6 libqt6gui6 libqt6core6 libc6 qt6-qpa-plugins libqt6svg6 libqt6printsupport6 libzxing libzbar0; do
     [[ $depends == *"$d"* ]] || fail "Depends lacks $d: $depends"
 done
 

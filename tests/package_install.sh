@@ -25,6 +25,9 @@ command=$(sed -n 's/^Exec=//p' /usr/share/applications/$id.desktop)
 unset QT_QPA_PLATFORM
 mkdir "$work/empty"
 [ "$(click_help "$command" "$work/empty")" = help ] || fail "the menu entry's command did not find its help"
+grep -qx '/usr/libexec/barcode-analyser/barcode-analyser-features\.so' <<<"$files" || fail "the module is not installed"
+"$(dirname "$0")/deferred_features.sh" "$command" >"$work/deferred.log" 2>&1 ||
+    fail "what the installed program loads on first use: $(cat "$work/deferred.log")"
 [ "$(ean13 4820000000000)" = "$(printf '4820000000000\tok\t0\tУкраина')" ] || fail "ean13 4820000000000"
 # A minimised machine (a container image) may keep dpkg from unpacking man pages at all.
 if ! grep -rqs 'path-exclude.*/usr/share/man' /etc/dpkg/dpkg.cfg.d/; then

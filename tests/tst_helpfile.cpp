@@ -7,6 +7,8 @@
 
 #include <QIcon>
 #include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
 #include <QTemporaryDir>
 
 using namespace Qt::Literals::StringLiterals;
@@ -46,6 +48,8 @@ private slots:
     void neitherThere();
     void shippedHelpIsUtf8AndFitsTheViewer();
     void windowsCarryTheIcon();
+    void iconIsTheDesktopsSvg_data();
+    void iconIsTheDesktopsSvg();
 
 private:
     QString installed() const { return helpfile::installedDir() + u"/Tavik.txt"_s; }
@@ -158,6 +162,40 @@ void TestHelpFile::windowsCarryTheIcon()
             dark += qAlpha(image.pixel(x, y)) > 128 && qGray(image.pixel(x, y)) < 64;
     QVERIFY2(dark > 32, "the bars are drawn");
     QCOMPARE(QGuiApplication::desktopFileName(), u"example.barcode_analyser.BarcodeAnalyser"_s);
+}
+
+// The windows carry the desktop's SVG icon as pixels drawn beforehand: they must still be that icon.
+void TestHelpFile::iconIsTheDesktopsSvg_data()
+{
+    QTest::addColumn<int>("size");
+    for (int size : {16, 32, 64, 128})
+        QTest::addRow("%d px", size) << size;
+}
+
+void TestHelpFile::iconIsTheDesktopsSvg()
+{
+    QFETCH(int, size);
+    QCOMPARE(QGuiApplication::windowIcon().availableSizes().count(QSize(size, size)), 1);
+    const QImage carried = QGuiApplication::windowIcon().pixmap(QSize(size, size)).toImage()
+                               .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QSvgRenderer svg(QStringLiteral(SHIPPED_ICON));
+    QVERIFY(svg.isValid());
+    QImage drawn(size, size, QImage::Format_ARGB32_Premultiplied);
+    drawn.fill(Qt::transparent);
+    QPainter painter(&drawn);
+    svg.render(&painter);
+    painter.end();
+    QCOMPARE(carried.size(), drawn.size());
+    // Two renderers antialias edges a little differently; a changed drawing differs by far more.
+    qint64 difference = 0;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const QRgb a = carried.pixel(x, y), b = drawn.pixel(x, y);
+            difference += qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b))
+                          + qAbs(qAlpha(a) - qAlpha(b));
+        }
+    const double mean = double(difference) / (size * size * 4);
+    QVERIFY2(mean < 4, qPrintable(u"mean difference %1 of 255"_s.arg(mean)));
 }
 
 QTEST_MAIN(TestHelpFile)

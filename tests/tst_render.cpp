@@ -77,6 +77,10 @@ private slots:
     void ean13HandsRenderOn();
     void aSpoiledRasterIsNeverWritten_data();
     void aSpoiledRasterIsNeverWritten();
+    void svgBarsAsRsvgDrawsThem_data();
+    void svgBarsAsRsvgDrawsThem();
+    void svgReaderTakesOnlyItsOwn_data();
+    void svgReaderTakesOnlyItsOwn();
 
 private:
     QTemporaryDir m_dir;
@@ -372,6 +376,118 @@ void TestRender::aSpoiledRasterIsNeverWritten()
     ean13::setRasterFaultForTesting({});
     QCOMPARE(r.error, ean13::RenderError::NotReadBack);
     QVERIFY(r.bytes.isEmpty());
+}
+
+// The reader of our own SVG subset, which every SVG passes before it is written, against a renderer
+// that knows nothing of ours: the same bars in the same pixels, and zxing-cpp reads rsvg-convert's
+// raster too.
+void TestRender::svgBarsAsRsvgDrawsThem_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<double>("xMm");
+    QTest::addColumn<double>("bwrMm");
+    QTest::addColumn<bool>("text");
+    QTest::addColumn<bool>("marginIndicator");
+    QTest::addColumn<double>("barHeightMm");   // 0: the nominal height
+    QTest::newRow("nominal") << u"4006381333931"_s << 0.33 << 0.0 << true << false << 0.0;
+    QTest::newRow("UPC-A, 200%") << u"0036000291452"_s << 0.66 << 0.0 << true << false << 0.0;
+    QTest::newRow("bar width reduction") << u"5901234123457"_s << 0.33 << 0.05 << true << false << 0.0;
+    QTest::newRow("no digits") << u"9780306406157"_s << 0.30 << 0.0 << false << false << 0.0;
+    QTest::newRow("margin indicator, short bars") << u"4820000000000"_s << 0.33 << 0.0 << true << true << 12.0;
+}
+
+void TestRender::svgBarsAsRsvgDrawsThem()
+{
+    if (!tool(u"rsvg-convert"_s))
+        QSKIP("rsvg-convert (librsvg2-bin) is not installed");
+    QFETCH(QString, code);
+    QFETCH(double, xMm);
+    QFETCH(double, bwrMm);
+    QFETCH(bool, text);
+    QFETCH(bool, marginIndicator);
+    QFETCH(double, barHeightMm);
+    ean13::RenderSettings settings;
+    settings.symbol.xMm = xMm;
+    settings.symbol.bwrMm = bwrMm;
+    settings.symbol.text = text;
+    settings.symbol.marginIndicator = marginIndicator;
+    if (barHeightMm > 0)
+        settings.symbol.barHeightMm = barHeightMm;
+    QVERIFY(ean13::checkSettings(settings, ean13::SymbolFormat::Svg).empty());
+    const ean13::Rendered r = ean13::renderSymbol(ean13::asciiCode(code.toStdString()), ean13::SymbolFormat::Svg, settings);
+    QCOMPARE(r.error, ean13::RenderError::None);
+
+    constexpr int PixelsPerModule = 4;
+    const QImage ours = ean13::readSvgBars(r.bytes, PixelsPerModule);
+    QVERIFY(!ours.isNull());
+    const QString file = m_dir.filePath(QString::fromUtf8(QTest::currentDataTag()) + u".svg"_s);
+    const QString png = m_dir.filePath(QString::fromUtf8(QTest::currentDataTag()) + u".png"_s);
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(r.bytes);
+    }
+    QCOMPARE(QProcess::execute(u"rsvg-convert"_s, {u"-w"_s, QString::number(113 * PixelsPerModule), u"-b"_s, u"white"_s,
+                                                   u"-o"_s, png, file}),
+             0);
+    const QImage theirs = QImage(png).convertToFormat(QImage::Format_Grayscale8);
+    QCOMPARE(theirs.width(), ours.width());
+    QVERIFY(theirs.height() > ours.height());
+    QCOMPARE(readBack(theirs), code);
+
+    // Every row the reader gives: the same dark pixels, but for an edge that falls inside a pixel
+    // (bar width reduction), which each rounds its own way.
+    const int edgesAllowed = bwrMm > 0 ? 60 : 0;
+    for (int y = 0; y < ours.height(); ++y) {
+        int differ = 0;
+        for (int x = 0; x < ours.width(); ++x)
+            differ += dark(ours, x, y) != dark(theirs, x, y);
+        QVERIFY2(differ <= edgesAllowed, qPrintable(u"row %1: %2 pixels differ"_s.arg(y).arg(differ)));
+    }
+    // The rows below are where the digits begin: ink that is not a guard bar.
+    if (text) {
+        bool ink = false;
+        const int y = ours.height() + 2 * PixelsPerModule;
+        for (int x = 0; x < 11 * PixelsPerModule && !ink; ++x)
+            ink = dark(theirs, x, y);   // the first digit, in the quiet zone
+        QVERIFY(ink);
+    }
+}
+
+void TestRender::svgReaderTakesOnlyItsOwn_data()
+{
+    QTest::addColumn<QByteArray>("from");   // replaced in the file, first occurrence
+    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<bool>("readable");     // the reader still takes it (and the decoder judges)
+    QTest::newRow("as written") << QByteArray() << QByteArray() << true;
+    QTest::newRow("a digit moved up into the bars") << QByteArrayLiteral("translate(7,") << QByteArrayLiteral("translate(7,3") << false;
+    QTest::newRow("a digit's outline changed") << QByteArrayLiteral("d=\"M") << QByteArrayLiteral("d=\"M1") << false;
+    QTest::newRow("an element it does not know") << QByteArrayLiteral("<g ") << QByteArrayLiteral("<circle r=\"9\"/>\n<g ") << false;
+    QTest::newRow("a bar wider than the symbol") << QByteArrayLiteral("width=\"1\"") << QByteArrayLiteral("width=\"500\"") << false;
+    QTest::newRow("cut short") << QByteArrayLiteral("</g>\n</svg>\n") << QByteArrayLiteral("</g>\n") << false;
+    QTest::newRow("a second svg after the end") << QByteArrayLiteral("</svg>\n") << QByteArrayLiteral("</svg>\n<svg/>\n") << false;
+    QTest::newRow("a size the view box does not have") << QByteArrayLiteral("37.29mm") << QByteArrayLiteral("74.58mm") << false;
+    QTest::newRow("a bar moved: read, but not as the code")
+        << QByteArrayLiteral("<rect x=\"17\"") << QByteArrayLiteral("<rect x=\"18\"") << true;
+}
+
+void TestRender::svgReaderTakesOnlyItsOwn()
+{
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    QFETCH(bool, readable);
+    const ean13::Rendered r = ean13::renderSymbol(ean13::asciiCode("4006381333931"), ean13::SymbolFormat::Svg, {});
+    QCOMPARE(r.error, ean13::RenderError::None);
+    QByteArray bytes = r.bytes;
+    if (!from.isEmpty()) {
+        const qsizetype at = bytes.indexOf(from);
+        QVERIFY(at >= 0);
+        bytes.replace(at, from.size(), to);
+    }
+    const QImage bars = ean13::readSvgBars(bytes, 2);
+    QCOMPARE(!bars.isNull(), readable);
+    if (readable)
+        QCOMPARE(readBack(bars) == u"4006381333931"_s, from.isEmpty());
 }
 
 QTEST_MAIN(TestRender)

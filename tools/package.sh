@@ -3,7 +3,7 @@
 # the package preset and packs it into build/barcode-analyser_<version>_<arch>.deb.
 cd "$(dirname "$0")/.."
 source tools/setup.sh
-need_packages cmake ninja-build g++ qt6-base-dev qt6-svg-dev libzxing-dev pkg-config libzbar-dev libcli11-dev libcsv-dev \
+need_packages_for build run package
               fonts-dejavu-core help2man dpkg-dev file
 build_preset package
 cpack --preset package >/dev/null

@@ -1,5 +1,6 @@
 #include "symbolactions.h"
 
+#include "printing.h"
 #include "symbolwriter.h"
 #include "windows.h"
 
@@ -11,9 +12,6 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMimeData>
-#include <QPainter>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QWidget>
 
 #include <algorithm>
@@ -141,19 +139,7 @@ void SymbolActions::print()
         showMessage(m_window, NotReadBack);
         return;
     }
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(digits);
-    QPrintDialog dialog(&printer, m_window);
-    dialog.setObjectName(u"PrintSymbolDialog"_s);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        showMessage(m_window, u"Не удалось начать печать."_s);
-        return;
-    }
     // True size: a module is X millimetres on paper, whatever the printer's resolution.
-    const double unitsPerModule = settings.symbol.xMm / 25.4 * printer.resolution();
-    painter.scale(unitsPerModule, unitsPerModule);
-    ean13::paintSymbol(painter, *symbol, 0);
+    if (ean13::printSymbol(m_window, digits, *symbol, settings.symbol.xMm) == ean13::PrintResult::NotStarted)
+        showMessage(m_window, u"Не удалось начать печать."_s);
 }

@@ -8,12 +8,11 @@
 #include <QPainterPath>
 #include <QPdfWriter>
 #include <QSaveFile>
-#include <QSvgGenerator>
-#include <QSvgRenderer>
 
 #include <ZXing/ReadBarcode.h>
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -190,7 +189,7 @@ Rendered verified(const Symbol &s, QImage image)
     if (rasterFault())
         rasterFault()(image);
     Rendered r;
-    if (readEan13(image) != s.digits) {
+    if (image.isNull() || readEan13(image) != s.digits) {
         r.error = RenderError::NotReadBack;
         return r;
     }
@@ -198,24 +197,224 @@ Rendered verified(const Symbol &s, QImage image)
     return r;
 }
 
+// Numbers as the SVG file writes them: fixed point, four decimals at most (a ten-thousandth of a
+// module, a thirtieth of a micrometre at 100%), no trailing zeros.
+void appendNumber(QByteArray &out, double value)
+{
+    char text[32];
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 4);
+    char *end = r.ptr;
+    while (end > text && end[-1] == '0')
+        --end;
+    if (end > text && end[-1] == '.')
+        --end;
+    if (end - text == 2 && text[0] == '-' && text[1] == '0')
+        end = text + 1, text[0] = '0';   // "-0" after rounding
+    out.append(text, end - text);
+}
+
+// The outline of each character as SVG path data, in modules, its top at 0 and its ink centred on
+// x = 0, as paintGlyphs draws it: written once, then copied into every file.
+struct GlyphData
+{
+    QByteArray d;
+    QRectF box;   // of the points written, control points included
+};
+
+const std::array<GlyphData, GlyphCharacters.size()> &glyphPathData()
+{
+    static const auto data = [] {
+        std::array<GlyphData, GlyphCharacters.size()> glyphs;
+        const QTransform scale = QTransform::fromScale(DigitHeight, DigitHeight);
+        for (std::size_t i = 0; i < glyphs.size(); ++i) {
+            QByteArray &d = glyphs[i].d;
+            const QPainterPath path = scale.map(glyphOutlines()[i]);
+            glyphs[i].box = path.controlPointRect();
+            for (int e = 0; e < path.elementCount(); ++e) {
+                const QPainterPath::Element el = path.elementAt(e);
+                if (el.type == QPainterPath::CurveToDataElement)
+                    continue;   // written with its curve
+                d.append(el.type == QPainterPath::MoveToElement ? "M" : el.type == QPainterPath::LineToElement ? "L" : "C");
+                const int points = el.type == QPainterPath::CurveToElement ? 3 : 1;
+                for (int k = 0; k < points; ++k) {
+                    const QPainterPath::Element pt = path.elementAt(e + k);
+                    if (k > 0)
+                        d.append(' ');
+                    appendNumber(d, pt.x);
+                    d.append(',');
+                    appendNumber(d, pt.y);
+                }
+            }
+            // Rounded as written, by a ten-thousandth at most.
+            glyphs[i].box.adjust(-1e-4, -1e-4, 1e-4, 1e-4);
+        }
+        return glyphs;
+    }();
+    return data;
+}
+
+// The SVG file, written element by element: a light background, the bars as rectangles and the
+// characters as outlines (so that no font is needed), all in one black group. 0.02 ms where the
+// toolkit's SVG generator took 0.3 ms; readSvgBars() reads exactly this back.
 QByteArray svgOf(const Symbol &s, double xMm, double bwr)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    QSvgGenerator svg;
-    svg.setOutputDevice(&buffer);
-    // A unit of a thousandth of a millimetre gives the width and height attributes in millimetres
-    // to the micrometre; the view box counts in modules.
-    constexpr int MicrometresPerInch = 25400;
-    svg.setResolution(MicrometresPerInch);
-    svg.setSize(QSize(qRound(s.width * xMm * 1000), qRound(s.height * xMm * 1000)));
-    svg.setViewBox(QRectF(0, 0, s.width, s.height));
-    svg.setTitle(QString::fromStdString(s.digits));
-    QPainter p(&svg);
-    paintSymbol(p, s, bwr);
-    p.end();
-    return bytes;
+    QByteArray out;
+    out.reserve(1200 + 1200 * static_cast<qsizetype>(s.glyphs.size()));
+    out.append("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n<svg width=\"");
+    // The physical size in millimetres, to the micrometre; the view box counts in modules.
+    appendNumber(out, std::round(s.width * xMm * 1000) / 1000);
+    out.append("mm\" height=\"");
+    appendNumber(out, std::round(s.height * xMm * 1000) / 1000);
+    out.append("mm\" viewBox=\"0 0 ");
+    appendNumber(out, s.width);
+    out.append(' ');
+    appendNumber(out, s.height);
+    out.append("\" xmlns=\"http://www.w3.org/2000/svg\" version=\"1.2\" baseProfile=\"tiny\">\n<title>");
+    out.append(s.digits.data(), static_cast<qsizetype>(s.digits.size()));   // 13 digits: nothing to escape
+    out.append("</title>\n<rect x=\"0\" y=\"0\" width=\"");
+    appendNumber(out, s.width);
+    out.append("\" height=\"");
+    appendNumber(out, s.height);
+    out.append("\" fill=\"#ffffff\"/>\n<g fill=\"#000000\" fill-rule=\"evenodd\" stroke=\"none\">\n");
+    for (const Bar &b : s.bars) {
+        out.append("<rect x=\"");
+        appendNumber(out, b.left + bwr / 2);
+        out.append("\" y=\"0\" width=\"");
+        appendNumber(out, b.width - bwr);
+        out.append("\" height=\"");
+        appendNumber(out, b.guard ? s.guardHeight() : s.barHeight);
+        out.append("\"/>\n");
+    }
+    for (const Glyph &g : s.glyphs) {
+        out.append("<path transform=\"translate(");
+        appendNumber(out, g.centre);
+        out.append(',');
+        appendNumber(out, s.textTop);
+        out.append(")\" d=\"");
+        out.append(glyphPathData()[GlyphCharacters.find(g.character)].d);
+        out.append("\"/>\n");
+    }
+    out.append("</g>\n</svg>\n");
+    return out;
 }
+
+// A reader of exactly what svgOf() writes, and of nothing else.
+class SvgSubset
+{
+public:
+    explicit SvgSubset(const QByteArray &bytes) : m_at(bytes.constData()), m_end(bytes.constData() + bytes.size()) {}
+
+    // Skips `text` where it stands next; false if something else does.
+    bool expect(std::string_view text)
+    {
+        if (static_cast<std::size_t>(m_end - m_at) < text.size() || std::memcmp(m_at, text.data(), text.size()) != 0)
+            return false;
+        m_at += text.size();
+        return true;
+    }
+    bool at(std::string_view text) const
+    {
+        return static_cast<std::size_t>(m_end - m_at) >= text.size() && std::memcmp(m_at, text.data(), text.size()) == 0;
+    }
+    // A number as appendNumber() writes it.
+    bool number(double &value)
+    {
+        const std::from_chars_result r = std::from_chars(m_at, m_end, value, std::chars_format::fixed);
+        if (r.ec != std::errc() || !std::isfinite(value))
+            return false;
+        m_at = r.ptr;
+        return true;
+    }
+    // One of the characters' outlines, exactly as written: which one, or nullptr.
+    const GlyphData *glyph()
+    {
+        for (const GlyphData &g : glyphPathData())
+            if (expect(std::string_view(g.d.constData(), static_cast<std::size_t>(g.d.size()))) && at("\""))
+                return &g;
+        return nullptr;
+    }
+    [[nodiscard]] bool done() const { return m_at == m_end; }
+
+private:
+    const char *m_at;
+    const char *m_end;
+};
+
+} // namespace
+
+QImage readSvgBars(const QByteArray &svg, int pixelsPerModule)
+{
+    SvgSubset in(svg);
+    double widthMm = 0, heightMm = 0, width = 0, height = 0;
+    if (!in.expect("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n<svg width=\"") || !in.number(widthMm)
+        || !in.expect("mm\" height=\"") || !in.number(heightMm) || !in.expect("mm\" viewBox=\"0 0 ") || !in.number(width)
+        || !in.expect(" ") || !in.number(height)
+        || !in.expect("\" xmlns=\"http://www.w3.org/2000/svg\" version=\"1.2\" baseProfile=\"tiny\">\n<title>"))
+        return {};
+    for (int i = 0; i < 13; ++i)
+        if (!in.expect("0") && !in.expect("1") && !in.expect("2") && !in.expect("3") && !in.expect("4") && !in.expect("5")
+            && !in.expect("6") && !in.expect("7") && !in.expect("8") && !in.expect("9"))
+            return {};
+    // The same physical shape as the view box, and a size a raster can hold.
+    if (width < 1 || width > 1000 || height < 1 || height > 1000 || widthMm <= 0 || heightMm <= 0
+        || std::abs(widthMm / width * height - heightMm) > 0.002)
+        return {};
+    double bgWidth = 0, bgHeight = 0;
+    if (!in.expect("</title>\n<rect x=\"0\" y=\"0\" width=\"") || !in.number(bgWidth) || !in.expect("\" height=\"")
+        || !in.number(bgHeight) || !in.expect("\" fill=\"#ffffff\"/>\n<g fill=\"#000000\" fill-rule=\"evenodd\" stroke=\"none\">\n")
+        || bgWidth != width || bgHeight != height)
+        return {};
+    struct Span
+    {
+        int from, to, rows;
+    };
+    std::vector<Span> bars;
+    double lowestBar = 0;
+    while (in.at("<rect ")) {
+        double x = 0, y = 0, w = 0, h = 0;
+        if (!in.expect("<rect x=\"") || !in.number(x) || !in.expect("\" y=\"") || !in.number(y) || !in.expect("\" width=\"")
+            || !in.number(w) || !in.expect("\" height=\"") || !in.number(h) || !in.expect("\"/>\n"))
+            return {};
+        if (y != 0 || w <= 0 || h <= 0 || x < 0 || x + w > width || h > height)
+            return {};
+        lowestBar = std::max(lowestBar, h);
+        // Whole pixels, as a renderer covers them more than half.
+        bars.push_back({static_cast<int>(std::lround(x * pixelsPerModule)), static_cast<int>(std::lround((x + w) * pixelsPerModule)),
+                        static_cast<int>(std::lround(h * pixelsPerModule))});
+    }
+    // Characters: known outlines that stay in the text row, below the data bars, where no decoder
+    // looks.
+    double textTop = lowestBar;
+    while (in.at("<path ")) {
+        double dx = 0, dy = 0;
+        const GlyphData *g = nullptr;
+        if (!in.expect("<path transform=\"translate(") || !in.number(dx) || !in.expect(",") || !in.number(dy)
+            || !in.expect(")\" d=\"") || !(g = in.glyph()) || !in.expect("\"/>\n"))
+            return {};
+        const QRectF box = g->box.translated(dx, dy);
+        if (box.left() < 0 || box.right() > width || box.bottom() > height)
+            return {};
+        textTop = std::min(textTop, box.top());
+    }
+    if (!in.expect("</g>\n</svg>\n") || !in.done())
+        return {};
+    // Only the rows above every character.
+    const int rows = static_cast<int>(std::floor(textTop * pixelsPerModule));
+    if (rows < 1)
+        return {};
+    QImage image(static_cast<int>(std::ceil(width * pixelsPerModule)), rows, QImage::Format_Grayscale8);
+    if (image.isNull())
+        return {};
+    image.fill(255);
+    uchar *bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    for (const Span &b : bars)
+        for (int row = 0; row < std::min(rows, b.rows); ++row)
+            std::memset(bits + row * stride + b.from, 0, static_cast<std::size_t>(b.to - b.from));
+    return image;
+}
+
+namespace {
 
 QByteArray pdfOf(const Symbol &s, double xMm, double bwr)
 {
@@ -339,15 +538,9 @@ Rendered renderSymbol(const Code &code, SymbolFormat format, const RenderSetting
     const double bwr = settings.symbol.bwrMm / xMm;
     if (format == SymbolFormat::Svg) {
         QByteArray bytes = svgOf(*s, xMm, bwr);
-        // The file itself is read back: drawn by the toolkit's own SVG renderer.
-        QImage image(s->width * CheckPixelsPerModule, pixelsFor(s->height, CheckPixelsPerModule),
-                     QImage::Format_Grayscale8);
-        image.fill(Qt::white);
-        QSvgRenderer svg(bytes);
-        QPainter p(&image);
-        svg.render(&p, QRectF(0, 0, image.width(), s->height * CheckPixelsPerModule));
-        p.end();
-        Rendered r = verified(*s, std::move(image));
+        // The file itself is read back, by a reader of exactly what svgOf writes (tst_render holds
+        // it against rsvg-convert): the bars as a decoder would see them.
+        Rendered r = verified(*s, readSvgBars(bytes, CheckPixelsPerModule));
         if (r.error == RenderError::None)
             r.bytes = std::move(bytes);
         return r;

@@ -66,6 +66,11 @@ struct Rendered
 // coordinates and its top-left corner at the origin. Bars narrowed by `bwr` modules.
 void paintSymbol(QPainter &painter, const Symbol &symbol, double bwr);
 
+// The bars of an SVG file that renderSymbol() wrote, drawn on a raster of `pixelsPerModule` pixels
+// a module, down to where the first character begins; a null image for any other file, or one
+// whose characters reach up into the bars.
+[[nodiscard]] QImage readSvgBars(const QByteArray &svg, int pixelsPerModule);
+
 // The 13 digits that the decoder reads from an image as EAN-13, or an empty string.
 [[nodiscard]] std::string readEan13(const QImage &image);
 

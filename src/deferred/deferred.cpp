@@ -1,0 +1,126 @@
+#include "deferred.h"
+
+#include "windows.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLibrary>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace deferred {
+
+namespace {
+
+struct Loaded
+{
+    const Features *features = nullptr;
+    QString error;
+};
+
+bool loadedYet = false;
+
+Loaded load()
+{
+    loadedYet = true;
+    QLibrary library(modulePath());
+    // Every symbol now: a module with a missing library says so here, not in the middle of a call.
+    library.setLoadHints(QLibrary::ResolveAllSymbolsHint);
+    const auto entry = reinterpret_cast<Entry>(library.resolve(EntryPoint));
+    if (!entry)
+        return {nullptr, library.errorString()};
+    const Features *features = entry();
+    const Features expected;
+    if (!features || features->size != expected.size || features->version != expected.version)
+        return {nullptr, u"модуль от другой версии программы"_s};
+    return {features, {}};   // stays loaded for the rest of the run
+}
+
+// The module, loaded on the first call; null when it cannot be, which the person is told each
+// time a feature needs it.
+const Features *features()
+{
+    static const Loaded loaded = load();
+    if (!loaded.features)
+        showMessage(QApplication::activeWindow(),
+                    u"Не удалось загрузить модуль программы %1: %2. Переустановите программу."_s.arg(
+                        QDir::toNativeSeparators(modulePath()), loaded.error));
+    return loaded.features;
+}
+
+} // namespace
+
+QString modulePath()
+{
+    // The whole name, so that no other file name is tried in its place.
+#ifdef Q_OS_WIN
+    const QString name = u"barcode-analyser-features.dll"_s;
+#else
+    const QString name = u"barcode-analyser-features.so"_s;
+#endif
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() + u'/' + QStringLiteral(FEATURES_DIR_FROM_EXECUTABLE)
+                           + u'/' + name);
+}
+
+bool moduleLoaded()
+{
+    return loadedYet;
+}
+
+} // namespace deferred
+
+// The functions the windows call, each going through the module.
+
+QStringList reader::findCodes(const QImage &image)
+{
+    const deferred::Features *f = deferred::features();
+    return f ? f->findCodes(image) : QStringList();
+}
+
+reader::FileCodes reader::readFile(const QString &path)
+{
+    const deferred::Features *f = deferred::features();
+    return f ? f->readFile(path) : FileCodes();
+}
+
+ean13::Rendered ean13::renderSymbol(const Code &code, SymbolFormat format, const RenderSettings &settings)
+{
+    const deferred::Features *f = deferred::features();
+    return f ? f->renderSymbol(code, format, settings) : Rendered{RenderError::NotReadBack, {}, {}};
+}
+
+ean13::Rendered ean13::renderImage(const Code &code, const RenderSettings &settings)
+{
+    const deferred::Features *f = deferred::features();
+    return f ? f->renderImage(code, settings) : Rendered{RenderError::NotReadBack, {}, {}};
+}
+
+void ean13::paintSymbol(QPainter &painter, const Symbol &symbol, double bwr)
+{
+    if (const deferred::Features *f = deferred::features())
+        f->paintSymbol(painter, symbol, bwr);
+}
+
+bool ean13::saveWhole(const QString &path, const QByteArray &bytes, QString *error)
+{
+    const deferred::Features *f = deferred::features();
+    return f && f->saveWhole(path, bytes, error);
+}
+
+std::optional<ean13::SymbolFormat> ean13::symbolFormat(QStringView name)
+{
+    const deferred::Features *f = deferred::features();
+    return f ? f->symbolFormat(name) : std::nullopt;
+}
+
+QString ean13::suffix(SymbolFormat format)
+{
+    const deferred::Features *f = deferred::features();
+    return f ? f->suffix(format) : QString();
+}
+
+ean13::PrintResult ean13::printSymbol(QWidget *parent, const QString &docName, const Symbol &symbol, double xMm)
+{
+    const deferred::Features *f = deferred::features();
+    return f ? f->printSymbol(parent, docName, symbol, xMm) : PrintResult::Cancelled;
+}
