@@ -3,8 +3,6 @@
 cd "$(dirname "$0")"
 source tools/setup.sh
 need_packages_for build run
-              fonts-dejavu-core \
-              pkg-config libzbar-dev
 cmake --preset app >/dev/null
 cmake --build --preset app --target barcode-analyser -j"$(nproc)"
 # Installed into the build tree, the program finds its help as an installed one does.

@@ -20,7 +20,8 @@ int main(int argc, char **argv)
     QFile list(dir.filePath(QStringLiteral("expected.tsv")));
     if (!list.open(QIODevice::WriteOnly))
         return 2;
-    for (const scanimages::Sample &s : scanimages::makeSamples(atoi(argv[2]), static_cast<unsigned>(atol(argv[3])))) {
+    for (const scanimages::Sample &s : scanimages::makeSamples(scanimages::kinds() + scanimages::photoKinds(), atoi(argv[2]),
+                                                                             static_cast<unsigned>(atol(argv[3])))) {
         const QString name = s.name + u'.' + s.suffix;
         QFile file(dir.filePath(name));
         if (!file.open(QIODevice::WriteOnly) || file.write(s.file) != s.file.size())

@@ -29,11 +29,13 @@ constexpr std::string_view Program = "ean13 scan";
 constexpr std::string_view Help =
     "usage: ean13 scan [--json] IMAGE...\n"
     "\n"
-    "Finds the EAN-13 and UPC-A barcodes in each IMAGE (PNG, JPEG, BMP, GIF and the other formats\n"
-    "the Qt toolkit reads; a photo is turned upright as its metadata says) and checks every code\n"
-    "found exactly as ean13 check does. A code seen twice in one image counts once; several codes\n"
-    "come in reading order, top to bottom and left to right. Light bars on a dark ground are not\n"
-    "read. An image that would take over 256 MB once decoded is refused.\n"
+    "Finds the EAN-13 and UPC-A barcodes in each IMAGE (PNG, JPEG, WebP, TIFF, BMP, GIF, SVG and the\n"
+    "other formats the Qt toolkit reads; a photo is turned upright as its metadata says) and checks\n"
+    "every code found exactly as ean13 check does. A code is reported only where two independent\n"
+    "readings agree on it. A code seen twice in one image counts once; several codes come in\n"
+    "reading order, top to bottom and left to right. Light bars on a dark ground are not read.\n"
+    "An image that would take over 256 MB once decoded, or a file over 256 MB, is refused; a\n"
+    "reading takes a few seconds at most.\n"
     "\n"
     "Output, one line per code found, fields separated by tabs:\n"
     "  IMAGE   the image file, as given\n"
@@ -64,9 +66,13 @@ std::string why(const reader::Loaded &loaded)
     switch (loaded.error) {
     case reader::LoadError::None: break;
     case reader::LoadError::Missing: return "no such file";
+    case reader::LoadError::Directory: return "a directory, not an image";
+    case reader::LoadError::NotAFile: return "not a regular file (a device, a pipe or a socket)";
     case reader::LoadError::Empty: return "the file is empty";
     case reader::LoadError::NotAnImage: return "not an image, or in a format that cannot be read";
     case reader::LoadError::TooLarge:
+        if (!loaded.size.isValid())
+            return "too large to decode";
         return "too large to decode (" + std::to_string(loaded.size.width()) + " x " + std::to_string(loaded.size.height())
                + " pixels)";
     case reader::LoadError::Damaged: return "damaged or cut short (" + loaded.detail.toStdString() + ")";

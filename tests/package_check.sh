@@ -27,7 +27,8 @@ done
 grep -qx '\./usr/libexec/barcode-analyser/barcode-analyser-features\.so' <<<"$contents" ||
     fail "not in the package: the module barcode-analyser-features.so"
 depends=$(dpkg-deb --field "$deb" Depends)
-for d in libqt6widgets6 libqt6gui6 libqt6core6 libc6 qt6-qpa-plugins libqt6svg6 libqt6printsupport6 libzxing libzbar0; do
+for d in libqt6widgets6 libqt6gui6 libqt6core6 libc6 qt6-qpa-plugins libqt6svg6 libqt6printsupport6 libzxing libzbar0 \
+         qt6-image-formats-plugins qt6-translations-l10n; do
     [[ $depends == *"$d"* ]] || fail "Depends lacks $d: $depends"
 done
 

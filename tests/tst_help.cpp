@@ -189,6 +189,9 @@ private slots:
     void binaryContentShowsWhatItCan();
     void aLineWithoutBreaksIsShownInPieces();
     void focusAfterFinishAndCloseBox();
+    void escapeClosesAsTheCloseBoxDoes_data();
+    void escapeClosesAsTheCloseBoxDoes();
+    void escapeStepsBackFromThePictureToTheField();
     void closingThePictureWindow_data();
     void closingThePictureWindow();
     void mainWindowStaysUsable();
@@ -592,6 +595,55 @@ void TestHelp::focusAfterFinishAndCloseBox()
     QTRY_VERIFY(MainForm->Edit1->hasFocus());
     type(u"4"_s);   // the keys arrive in the field
     QCOMPARE(MainForm->Edit1->text(), u"4"_s);
+}
+
+enum class HelpFocus { Text, FinishButton };
+Q_DECLARE_METATYPE(HelpFocus)
+
+void TestHelp::escapeClosesAsTheCloseBoxDoes_data()
+{
+    QTest::addColumn<HelpFocus>("focus");
+    QTest::newRow("in the text") << HelpFocus::Text;
+    QTest::newRow("on the finish button") << HelpFocus::FinishButton;
+}
+
+void TestHelp::escapeClosesAsTheCloseBoxDoes()
+{
+    QFETCH(HelpFocus, focus);
+    writeFile("first\nsecond\n");
+    type(u"48"_s);
+    openHelp();
+    if (focus == HelpFocus::FinishButton) {
+        press(Qt::Key_Tab);
+        QTRY_VERIFY(HelpForm->Button1->hasFocus());
+    }
+    press(Qt::Key_Escape);
+    QTRY_VERIFY(!HelpForm->isVisible());
+    QTRY_VERIFY(MainForm->Edit1->hasFocus());
+    QVERIFY(MainForm->isActiveWindow());
+    QCOMPARE(shownLines(), (QStringList{u"first"_s, u"second"_s}));   // as the close box leaves it
+    type(u"2"_s);   // the keys arrive in the field, after what was there
+    QCOMPARE(MainForm->Edit1->text(), u"482"_s);
+    press(Qt::Key_Escape);   // nothing in the main window answers it
+    QVERIFY(MainForm->isVisible());
+    QCOMPARE(MainForm->Edit1->text(), u"482"_s);
+}
+
+void TestHelp::escapeStepsBackFromThePictureToTheField()
+{
+    writeFile("help\n");
+    openHelp();
+    giveFocus(MainForm->Edit1);
+    QTRY_VERIFY(MainForm->Edit1->hasFocus());
+    showPictureOf(u"4820000000000"_s);
+    press(Qt::Key_Escape);   // the picture window first, back into the help text
+    QTRY_VERIFY(!Form1->isVisible());
+    QVERIFY(HelpForm->isVisible());
+    QTRY_VERIFY(HelpForm->RichEdit1->hasFocus());
+    press(Qt::Key_Escape);   // then the help window, back into the field
+    QTRY_VERIFY(!HelpForm->isVisible());
+    QTRY_VERIFY(MainForm->Edit1->hasFocus());
+    QVERIFY(MainForm->isVisible());
 }
 
 void TestHelp::closingThePictureWindow_data()

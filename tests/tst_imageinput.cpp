@@ -1,6 +1,7 @@
 // Codes from pictures in the main window: files dropped on it and images pasted into the field,
 // through the toolkit's own drag-and-drop and key events, as a person would use them.
 #include "gui.h"
+#include "imageinput.h"
 #include "painter.h"
 #include "scanimages.h"
 
@@ -10,6 +11,7 @@
 #include <QDropEvent>
 #include <QInputDialog>
 #include <QListView>
+#include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -94,6 +96,10 @@ private slots:
     void unreadableFileNamedWithReason_data();
     void unreadableFileNamedWithReason();
     void otherDragsLeftAlone();
+    void fieldMenuPastesImage();
+    void fieldMenuPastesText();
+    void hugePictureWhileTheWindowAnswers_data();
+    void hugePictureWhileTheWindowAnswers();
 
 private:
     QString saved(const QImage &image, const QString &name);
@@ -186,7 +192,7 @@ void TestImageInput::pastedImage()
     type(u"123"_s);
     QGuiApplication::clipboard()->setImage(m_ukraine);
     press(Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(MainForm->Edit1->text(), u"4820000000000"_s);
+    QTRY_COMPARE(MainForm->Edit1->text(), u"4820000000000"_s);
     QCOMPARE(listLines().value(2), Ukraine);
     QVERIFY(MainForm->Button5->isEnabled());
     QVERIFY(MainForm->Edit1->hasFocus());
@@ -242,7 +248,7 @@ void TestImageInput::severalCodesCancelled()
     });
     QGuiApplication::clipboard()->setImage(side(m_ukraine, m_germany));
     press(Qt::Key_V, Qt::ControlModifier);
-    QVERIFY(asked);
+    QTRY_VERIFY(asked);
     QCOMPARE(MainForm->Edit1->text(), u"12345"_s);
     QCOMPARE(listLines(), before);
     QTRY_VERIFY(MainForm->Edit1->hasFocus());
@@ -284,7 +290,7 @@ void TestImageInput::noCodeSaysSo()
     QPainter(&blank).drawText(20, 100, u"4820000000000"_s);   // digits are no barcode
     QGuiApplication::clipboard()->setImage(blank);
     press(Qt::Key_V, Qt::ControlModifier);
-    QVERIFY(seen.shown);
+    QTRY_VERIFY(seen.shown);
     QCOMPARE(seen.text, NoCode);
     QCOMPARE(seen.title, u"Анализатор штрих-кодов"_s);
     QCOMPARE(seen.buttons, 1);
@@ -347,6 +353,136 @@ void TestImageInput::otherDragsLeftAlone()
     QCoreApplication::processEvents();
     QVERIFY(MainForm->Edit1->text().isEmpty());
     QVERIFY(!QApplication::activeModalWidget());
+}
+
+namespace {
+
+// Opens the field's context menu as a right click does and clicks its Paste.
+bool pasteFromFieldMenu(QObject *owner, bool *pasteEnabled)
+{
+    bool shown = false;
+    auto *poll = new QTimer(owner);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, &shown, pasteEnabled] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        shown = true;
+        QAction *paste = nullptr;
+        for (QAction *action : menu->actions())
+            if (action->text() == u"&Paste\tCtrl+V"_s)
+                paste = action;
+        *pasteEnabled = paste && paste->isEnabled();
+        if (*pasteEnabled)
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(paste).center());
+        else
+            QTest::keyClick(menu, Qt::Key_Escape);
+    });
+    poll->start(10);
+    QWidget *field = MainForm->Edit1;
+    const QPoint at = field->rect().center();
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, field->mapToGlobal(at));
+    QCoreApplication::sendEvent(field, &rightClick);   // returns once the menu is closed
+    return shown;
+}
+
+ImageInput *imageInput()
+{
+    for (QObject *child : MainForm->children())
+        if (auto *input = dynamic_cast<ImageInput *>(child))
+            return input;
+    return nullptr;
+}
+
+} // namespace
+
+// The field's own menu offered Paste greyed out while the clipboard held only an image.
+void TestImageInput::fieldMenuPastesImage()
+{
+    Started started;
+    QGuiApplication::clipboard()->setImage(m_germany);
+    bool pasteEnabled = false;
+    QVERIFY(pasteFromFieldMenu(this, &pasteEnabled));
+    QVERIFY(pasteEnabled);
+    QTRY_COMPARE(MainForm->Edit1->text(), u"4006381333931"_s);
+    QCOMPARE(listLines().value(2), u"Страна-производитель: Германия."_s);
+}
+
+// Text on the clipboard is pasted by the menu as text, as it always was.
+void TestImageInput::fieldMenuPastesText()
+{
+    Started started;
+    auto *data = new QMimeData;
+    data->setText(u"48200"_s);
+    data->setImageData(m_germany);
+    QGuiApplication::clipboard()->setMimeData(data);
+    bool pasteEnabled = false;
+    QVERIFY(pasteFromFieldMenu(this, &pasteEnabled));
+    QVERIFY(pasteEnabled);
+    QCOMPARE(MainForm->Edit1->text(), u"48200"_s);
+    QVERIFY(listLines().isEmpty());
+}
+
+// A picture that takes seconds to read (white, 110000 by 290 pixels: 31 KB as a PNG file, which
+// took 40 s and 3 GB and in a larger size took the program down) is read while the window goes on
+// answering: keys reach the field, the cursor says the program is busy, and Escape gives up.
+void TestImageInput::hugePictureWhileTheWindowAnswers_data()
+{
+    QTest::addColumn<bool>("dropped");   // as a file; else pasted as another program's PNG data
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("dropped, read to the end") << true << false;
+    QTest::newRow("dropped, given up") << true << true;
+    QTest::newRow("pasted, read to the end") << false << false;
+    QTest::newRow("pasted, given up") << false << true;
+}
+
+void TestImageInput::hugePictureWhileTheWindowAnswers()
+{
+    QFETCH(bool, dropped);
+    QFETCH(bool, escape);
+    Started started;
+    ImageInput *input = imageInput();
+    QVERIFY(input);
+    const QByteArray png = scanimages::whitePng(110000, 290);
+    SeenBox seen;
+    onNextDialog<QMessageBox>(this, [&](QMessageBox *box) {
+        seen = {true, box->windowTitle(), box->text(), static_cast<int>(box->buttons().size())};
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    if (dropped) {
+        QFile file(m_dir.filePath(u"wide.png"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(png) == png.size());
+        file.close();
+        const std::unique_ptr<QMimeData> data(fileData(file.fileName()));
+        QVERIFY(drop(data.get(), QPoint(130, 100)));
+        click(MainForm->Edit1);   // back into the field, as after letting go of a drag
+    } else {
+        auto *data = new QMimeData;
+        data->setData(u"image/png"_s, png);
+        QGuiApplication::clipboard()->setMimeData(data);
+        press(Qt::Key_V, Qt::ControlModifier);
+    }
+    QVERIFY(input->reading());
+    QVERIFY(QApplication::overrideCursor());
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    type(u"48"_s);
+    QCOMPARE(MainForm->Edit1->text(), u"48"_s);
+    if (escape) {
+        press(Qt::Key_Escape);
+        QVERIFY(!QApplication::overrideCursor());   // at once, though the reading ends at its next pass
+        QTRY_VERIFY_WITH_TIMEOUT(!input->reading(), 30000);
+        QTest::qWait(50);
+        QVERIFY(!seen.shown);
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(seen.shown, 30000);
+        QCOMPARE(seen.text, NoCode);
+        QVERIFY(!QApplication::overrideCursor());
+    }
+    QCOMPARE(MainForm->Edit1->text(), u"48"_s);
+    QTRY_VERIFY(MainForm->Edit1->hasFocus());
+    type(u"2"_s);
+    QCOMPARE(MainForm->Edit1->text(), u"482"_s);
 }
 
 QTEST_MAIN(TestImageInput)

@@ -4,8 +4,19 @@
 #include "scanimages.h"
 
 #include <QPainter>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+extern char **environ;
+#endif
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -23,6 +34,59 @@ QList<QJsonObject> records(const QByteArray &out)
 
 const QString NoCode = u"В изображении не найден код EAN-13 или UPC-A."_s;
 
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+#ifdef Q_OS_UNIX
+// A run of ean13 with the most memory it held at any time, as the kernel counted it.
+struct Measured
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+    qint64 peakMegabytes = -1;
+};
+
+Measured measured(const QStringList &args, const QTemporaryDir &dir)
+{
+    const QByteArray outPath = QFile::encodeName(dir.filePath(u"measured.out"_s));
+    const QByteArray errPath = QFile::encodeName(dir.filePath(u"measured.err"_s));
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<QByteArray> bytes{QByteArrayLiteral(EAN13_EXE)};
+    for (const QString &arg : args)
+        bytes.push_back(QFile::encodeName(arg));
+    std::vector<char *> argv;
+    for (QByteArray &b : bytes)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+    Measured run;
+    pid_t pid = 0;
+    const int started = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (started != 0)
+        return run;
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        return run;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.peakMegabytes = usage.ru_maxrss / 1024;   // Linux counts in kilobytes
+    QFile out(QFile::decodeName(outPath)), err(QFile::decodeName(errPath));
+    if (out.open(QIODevice::ReadOnly))
+        run.out = out.readAll();
+    if (err.open(QIODevice::ReadOnly))
+        run.err = err.readAll();
+    return run;
+}
+#endif
+
 } // namespace
 
 class TestScan : public QObject
@@ -37,6 +101,8 @@ private slots:
     void exitStatus_data();
     void exitStatus();
     void unreadableImagesNamed();
+    void hostileFiles_data();
+    void hostileFiles();
     void usage();
 
 private:
@@ -155,6 +221,75 @@ void TestScan::unreadableImagesNamed()
                           u"ean13 scan: %1: too large to decode (100000 x 100000 pixels)"_s.arg(huge),
                           u"ean13 scan: %1: no such file"_s.arg(m_dir.filePath(u"gone.png"_s)), QString()}));
     QVERIFY(scan.out.startsWith(m_ukraine.toUtf8() + "\t4820000000000\tok\t"));
+}
+
+// Files made to hurt: each is answered in a few seconds with no code, too large, damaged or not a
+// file, within the memory given, and never with an abort. Each would be drawn as a whole image by
+// a reader that trusted what it declares.
+void TestScan::hostileFiles_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");       // on standard output or standard error
+    QTest::addColumn<int>("mostMegabytes");   // with room for a sanitizer build's own
+
+    auto file = [this](const QString &name, const QByteArray &bytes) {
+        const QString path = m_dir.filePath(name);
+        return writeFile(path, bytes) ? path : QString();
+    };
+    const QString noCode = u"\t\tno-code\t-\t"_s + NoCode;
+    // A turned copy of these held 6 billion pixels; 154000 x 435 is just within the limit.
+    QTest::newRow("white 110000 x 290 png") << file(u"wide.png"_s, scanimages::whitePng(110000, 290)) << 1 << noCode << 450;
+    QTest::newRow("white 290 x 110000 png") << file(u"tall.png"_s, scanimages::whitePng(290, 110000)) << 1 << noCode << 450;
+    QTest::newRow("white 154000 x 435 png") << file(u"wider.png"_s, scanimages::whitePng(154000, 435)) << 1 << noCode << 700;
+    QTest::newRow("white 154000 x 436 png") << file(u"widest.png"_s, scanimages::whitePng(154000, 436)) << 2
+                                            << u"too large to decode (154000 x 436 pixels)"_s << 150;
+    // Any gzip stream was taken for a compressed drawing and inflated whole.
+    QTest::newRow("gzip inflating to 256 MB") << file(u"bomb.svgz"_s, scanimages::gzipDrawing(qint64(256) << 20)) << 2
+                                              << u"too large to decode"_s << 150;
+    QTest::newRow("gzip named .png") << file(u"bomb.png"_s, scanimages::gzipDrawing(qint64(64) << 20)) << 2
+                                     << u"too large to decode"_s << 150;
+    QTest::newRow("svg declaring 100000 x 100000")
+        << file(u"huge.svg"_s, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100000\" height=\"100000\"/>") << 2
+        << u"too large to decode (100000 x 100000 pixels)"_s << 150;
+    QTest::newRow("pgm declaring 100000 x 100000") << file(u"huge.pgm"_s, "P5\n# made to hurt\n100000 100000\n255\n" + QByteArray(1000, '\0'))
+                                                   << 2 << u"too large to decode (100000 x 100000 pixels)"_s << 150;
+    QImage noise(1200, 900, QImage::Format_Grayscale8);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.scanLine(y)[x] = static_cast<uchar>(QRandomGenerator::global()->bounded(256));
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    noise.save(&buffer, "JPG", 90);
+    QTest::newRow("jpeg cut short") << file(u"cut.jpg"_s, jpeg.left(jpeg.size() / 3)) << 2 << u"damaged or cut short ("_s << 150;
+    QTest::newRow("a directory") << m_dir.path() << 2 << u"a directory, not an image"_s << 150;
+#ifdef Q_OS_UNIX
+    const QString fifo = m_dir.filePath(u"fifo.png"_s);
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);   // no writer: opening it would wait for ever
+    QTest::newRow("a fifo") << fifo << 2 << u"not a regular file"_s << 150;
+    QTest::newRow("a device") << u"/dev/zero"_s << 2 << u"not a regular file"_s << 150;
+    const QString link = m_dir.filePath(u"photo.jpg"_s);
+    QVERIFY(QFile::link(u"/dev/urandom"_s, link));
+    QTest::newRow("a link to a device") << link << 2 << u"not a regular file"_s << 150;
+#endif
+}
+
+void TestScan::hostileFiles()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(QString, path);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    QFETCH(int, mostMegabytes);
+    QVERIFY(!path.isEmpty());
+    const Measured scan = measured({u"scan"_s, path}, m_dir);
+    QCOMPARE(scan.exitCode, exitCode);
+    QVERIFY2(QString::fromUtf8(scan.out + scan.err).contains(says), (scan.out + scan.err).constData());
+    QVERIFY2(scan.peakMegabytes <= mostMegabytes, qPrintable(u"%1 MB"_s.arg(scan.peakMegabytes)));
+#else
+    QSKIP("the peak memory of a child process is measured with wait4");
+#endif
 }
 
 void TestScan::usage()

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLibrary>
+#include <QThread>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -41,7 +42,9 @@ Loaded load()
 const Features *features()
 {
     static const Loaded loaded = load();
-    if (!loaded.features)
+    // Pictures are read on a thread of their own, which must not open windows; the window's side
+    // loads the module on its own thread first, and is told there.
+    if (!loaded.features && QThread::currentThread() == QCoreApplication::instance()->thread())
         showMessage(QApplication::activeWindow(),
                     u"Не удалось загрузить модуль программы %1: %2. Переустановите программу."_s.arg(
                         QDir::toNativeSeparators(modulePath()), loaded.error));
@@ -71,16 +74,22 @@ bool moduleLoaded()
 
 // The functions the windows call, each going through the module.
 
-QStringList reader::findCodes(const QImage &image)
+QStringList reader::findCodes(const QImage &image, const GiveUp &giveUp)
 {
     const deferred::Features *f = deferred::features();
-    return f ? f->findCodes(image) : QStringList();
+    return f ? f->findCodes(image, giveUp) : QStringList();
 }
 
-reader::FileCodes reader::readFile(const QString &path)
+reader::FileCodes reader::readFile(const QString &path, const GiveUp &giveUp)
 {
     const deferred::Features *f = deferred::features();
-    return f ? f->readFile(path) : FileCodes();
+    return f ? f->readFile(path, giveUp) : FileCodes();
+}
+
+reader::Loaded reader::loadImageData(const QByteArray &bytes)
+{
+    const deferred::Features *f = deferred::features();
+    return f ? f->loadImageData(bytes) : Loaded();
 }
 
 ean13::Rendered ean13::renderSymbol(const Code &code, SymbolFormat format, const RenderSettings &settings)

@@ -10,6 +10,7 @@ const deferred::Features Table = [] {
     deferred::Features f;
     f.findCodes = &reader::findCodes;
     f.readFile = &reader::readFile;
+    f.loadImageData = &reader::loadImageData;
     f.renderSymbol = &ean13::renderSymbol;
     f.renderImage = &ean13::renderImage;
     f.paintSymbol = &ean13::paintSymbol;

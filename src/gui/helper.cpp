@@ -6,6 +6,7 @@
 #include "main.h"
 #include "windows.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QDir>
 #include <QPlainTextEdit>
@@ -51,6 +52,14 @@ THelpForm::THelpForm(QWidget *parent)
     setTabOrder(RichEdit1, Button1);
 
     connect(Button1, &QPushButton::clicked, this, &THelpForm::Button1Click);
+
+    // Escape closes the window as its close box does, as it hides the picture window: the keys go
+    // back to the field.
+    auto *closeAction = new QAction(this);
+    closeAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    closeAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(closeAction);
+    connect(closeAction, &QAction::triggered, this, &QWidget::close);
 }
 
 void THelpForm::showEvent(QShowEvent *event)

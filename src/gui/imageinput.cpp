@@ -4,6 +4,7 @@
 #include "reader.h"
 #include "windows.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -12,9 +13,14 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
+#include <QThread>
 #include <QUrl>
 #include <QWidget>
+
+#include <algorithm>
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -25,26 +31,40 @@ QString reason(const reader::Loaded &loaded)
     switch (loaded.error) {
     case reader::LoadError::None: break;
     case reader::LoadError::Missing: return u"файл не найден"_s;
+    case reader::LoadError::Directory: return u"это папка, а не файл"_s;
+    case reader::LoadError::NotAFile: return u"это не обычный файл"_s;
     case reader::LoadError::Empty: return u"файл пуст"_s;
     case reader::LoadError::NotAnImage: return u"это не изображение, или его формат не поддерживается"_s;
     case reader::LoadError::TooLarge:
+        if (!loaded.size.isValid())
+            return u"изображение слишком велико"_s;
         return u"изображение слишком велико (%1 на %2 точек)"_s.arg(loaded.size.width()).arg(loaded.size.height());
     case reader::LoadError::Damaged: return u"файл повреждён или обрезан"_s;
     }
     return {};
 }
 
-// Reading a large photo takes a moment: show that the program is busy meanwhile.
-class BusyCursor
+} // namespace
+
+// While a picture is read, Escape anywhere in the program gives the reading up; every other key
+// goes where it always goes.
+class ImageInput::EscapeWatch : public QObject
 {
 public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
+    explicit EscapeWatch(ImageInput *input) : QObject(input), m_input(input) { qApp->installEventFilter(this); }
 
-} // namespace
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent *>(event)->key() != Qt::Key_Escape)
+            return false;
+        m_input->giveUp();
+        return true;
+    }
+
+private:
+    ImageInput *m_input;
+};
 
 ImageInput::ImageInput(QWidget *window, QLineEdit *field, std::function<void()> analyse)
     : QObject(window), m_window(window), m_field(field), m_analyse(std::move(analyse))
@@ -58,6 +78,22 @@ ImageInput::ImageInput(QWidget *window, QLineEdit *field, std::function<void()> 
             child->installEventFilter(this);
 }
 
+ImageInput::~ImageInput()
+{
+    m_next = nullptr;
+    if (m_thread) {
+        m_givenUp->store(true);
+        m_thread->wait();   // the reading gives up between its passes: a second or two at most
+    }
+    if (m_busyCursor)
+        QApplication::restoreOverrideCursor();
+}
+
+bool ImageInput::reading() const
+{
+    return m_thread != nullptr;
+}
+
 QString ImageInput::droppedFile(const QMimeData *data)
 {
     for (const QUrl &url : data->urls())
@@ -66,13 +102,23 @@ QString ImageInput::droppedFile(const QMimeData *data)
     return {};
 }
 
+// Image data as another program offers it: an image file's bytes (image/png, image/jpeg, ...),
+// or an image of this program's own.
+bool ImageInput::holdsImage(const QMimeData *data)
+{
+    if (data->hasImage())
+        return true;
+    const QStringList formats = data->formats();
+    return std::any_of(formats.begin(), formats.end(), [](const QString &f) { return f.startsWith(u"image/"_s); });
+}
+
 bool ImageInput::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto *drag = static_cast<QDropEvent *>(event);
-        if (droppedFile(drag->mimeData()).isEmpty() && !drag->mimeData()->hasImage())
+        if (droppedFile(drag->mimeData()).isEmpty() && !holdsImage(drag->mimeData()))
             return false;
         drag->acceptProposedAction();
         return true;
@@ -80,25 +126,28 @@ bool ImageInput::eventFilter(QObject *watched, QEvent *event)
     case QEvent::Drop: {
         auto *drop = static_cast<QDropEvent *>(event);
         const QString file = droppedFile(drop->mimeData());
-        if (file.isEmpty() && !drop->mimeData()->hasImage())
+        if (file.isEmpty() && !holdsImage(drop->mimeData()))
             return false;
         drop->acceptProposedAction();
-        // Read once the drop is over: while it lasts, the program the picture came from waits
-        // (on Windows its whole window), and a message box would keep it waiting.
         if (!file.isEmpty())
-            QMetaObject::invokeMethod(this, [this, file] { readFile(file); }, Qt::QueuedConnection);
+            readFile(file);
         else
-            QMetaObject::invokeMethod(this, [this, image = qvariant_cast<QImage>(drop->mimeData()->imageData())] { readImage(image); },
-                                      Qt::QueuedConnection);
+            readData(drop->mimeData());
         return true;
     }
     case QEvent::KeyPress: {
         if (watched != m_field || !static_cast<QKeyEvent *>(event)->matches(QKeySequence::Paste))
             return false;
         const QMimeData *clipboard = QGuiApplication::clipboard()->mimeData();
-        if (!clipboard || clipboard->hasText() || !clipboard->hasImage())
+        if (!clipboard || clipboard->hasText() || !holdsImage(clipboard))
             return false;   // text is pasted as the field pastes it
-        readImage(qvariant_cast<QImage>(clipboard->imageData()));
+        pasteImage();
+        return true;
+    }
+    case QEvent::ContextMenu: {
+        if (watched != m_field)
+            return false;
+        showFieldMenu(static_cast<QContextMenuEvent *>(event)->globalPos());
         return true;
     }
     default:
@@ -106,29 +155,126 @@ bool ImageInput::eventFilter(QObject *watched, QEvent *event)
     }
 }
 
+// The field's own menu, whose Paste knows only text: with an image on the clipboard and no text,
+// its Paste reads the image, as Ctrl+V does.
+void ImageInput::showFieldMenu(QPoint globalPos)
+{
+    const std::unique_ptr<QMenu> menu(m_field->createStandardContextMenu());
+    const QMimeData *clipboard = QGuiApplication::clipboard()->mimeData();
+    if (clipboard && !clipboard->hasText() && holdsImage(clipboard) && !m_field->isReadOnly()) {
+        // Qt 6.4 names none of the menu's actions; each shows its shortcut after a tab.
+        const QString pasteKey = u'\t' + QKeySequence(QKeySequence::Paste).toString(QKeySequence::NativeText);
+        for (QAction *action : menu->actions()) {
+            if (action->objectName() != u"edit-paste"_s && !action->text().endsWith(pasteKey))
+                continue;
+            action->disconnect();
+            action->setEnabled(true);
+            connect(action, &QAction::triggered, this, &ImageInput::pasteImage);
+        }
+    }
+    menu->exec(globalPos);
+}
+
+void ImageInput::pasteImage()
+{
+    if (const QMimeData *clipboard = QGuiApplication::clipboard()->mimeData())
+        readData(clipboard);
+}
+
 void ImageInput::readFile(const QString &path)
 {
-    reader::FileCodes read;
-    {
-        BusyCursor busy;
-        read = reader::readFile(path);
+    start([path](const std::function<bool()> &givenUp) { return reader::readFile(path, givenUp); }, path);
+}
+
+// The bytes of an image file are decoded on the reading thread, within the reader's limits; only
+// an image that is already one (this program's own) is taken as it is.
+void ImageInput::readData(const QMimeData *data)
+{
+    QByteArray bytes;
+    for (const QString &format : data->formats())
+        if (format.startsWith(u"image/"_s) && !(bytes = data->data(format)).isEmpty())
+            break;
+    if (!bytes.isEmpty()) {
+        start([bytes](const std::function<bool()> &givenUp) {
+            reader::FileCodes read{reader::loadImageData(bytes), {}};
+            read.codes = reader::findCodes(read.loaded.image, givenUp);
+            read.loaded.image = QImage();
+            return read;
+        }, {});
+        return;
     }
+    const QImage image = qvariant_cast<QImage>(data->imageData());
+    start([image](const std::function<bool()> &givenUp) {
+        return reader::FileCodes{{}, reader::findCodes(image, givenUp)};
+    }, {});
+}
+
+void ImageInput::start(std::function<reader::FileCodes(const std::function<bool()> &)> read, QString path)
+{
+    if (m_thread) {   // the newest picture is the one wanted
+        m_givenUp->store(true);
+        m_next = [this, read = std::move(read), path = std::move(path)]() mutable { start(std::move(read), std::move(path)); };
+        return;
+    }
+    // The reader may be a module loaded on first use: loaded here, on the window's thread, which
+    // may tell the person that it cannot be.
+    Q_UNUSED(reader::findCodes(QImage()));
+    if (!m_busyCursor) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_busyCursor = true;
+    }
+    if (!m_escape)
+        m_escape = new EscapeWatch(this);
+    m_givenUp = std::make_shared<std::atomic<bool>>(false);
+    const std::shared_ptr<std::atomic<bool>> givenUp = m_givenUp;
+    m_thread.reset(QThread::create([this, read = std::move(read), path = std::move(path), givenUp] {
+        reader::FileCodes result = read([givenUp] { return givenUp->load(); });
+        // Handed back on the window's thread; if the window is gone by then, so is this.
+        QMetaObject::invokeMethod(this, [this, result = std::move(result), path] { finished(result, path); }, Qt::QueuedConnection);
+    }));
+    m_thread->start();
+}
+
+void ImageInput::giveUp()
+{
+    if (!m_thread)
+        return;
+    m_givenUp->store(true);
+    m_next = nullptr;
+    if (m_busyCursor) {   // at once: the reading ends at its next pass, and its answer is dropped
+        QApplication::restoreOverrideCursor();
+        m_busyCursor = false;
+    }
+    delete m_escape;
+    m_escape = nullptr;
+}
+
+void ImageInput::finished(const reader::FileCodes &read, const QString &path)
+{
+    m_thread->wait();
+    m_thread.reset();
+    const bool givenUp = m_givenUp->load();
+    if (m_next) {
+        std::exchange(m_next, nullptr)();
+        return;
+    }
+    if (m_busyCursor) {
+        QApplication::restoreOverrideCursor();
+        m_busyCursor = false;
+    }
+    delete m_escape;
+    m_escape = nullptr;
+    if (givenUp)
+        return;
     if (read.loaded.error != reader::LoadError::None) {
-        showMessage(m_window, u"Не удалось прочитать изображение из файла «%1»: %2."_s.arg(QDir::toNativeSeparators(path),
-                                                                                           reason(read.loaded)));
+        if (path.isEmpty())
+            showMessage(m_window, u"Не удалось прочитать изображение: %1."_s.arg(reason(read.loaded)));
+        else
+            showMessage(m_window, u"Не удалось прочитать изображение из файла «%1»: %2."_s.arg(QDir::toNativeSeparators(path),
+                                                                                               reason(read.loaded)));
         return;
     }
     take(read.codes);
-}
-
-void ImageInput::readImage(const QImage &image)
-{
-    QStringList codes;
-    {
-        BusyCursor busy;
-        codes = reader::findCodes(image);
-    }
-    take(codes);
 }
 
 void ImageInput::take(const QStringList &codes)

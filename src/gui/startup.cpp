@@ -7,8 +7,10 @@
 #include <QCommandLineParser>
 #include <QIcon>
 #include <QLibrary>
+#include <QLibraryInfo>
 #include <QPixmap>
 #include <QResource>
+#include <QTranslator>
 
 #include <algorithm>
 #include <memory>
@@ -131,6 +133,19 @@ void setApplicationIdentity()
     QGuiApplication::setWindowIcon(icon);
 }
 
+bool loadToolkitTranslations()
+{
+    // Russian whatever the desktop's language: the program's own texts are Russian too.
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    for (const QString &folder : {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+                                  QCoreApplication::applicationDirPath() + u"/translations"_s}) {
+        if (translator->load(u"qtbase_ru"_s, folder))
+            return QCoreApplication::installTranslator(translator);
+    }
+    delete translator;
+    return false;
+}
+
 bool displayAvailable(int argc, char **argv)
 {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
@@ -178,6 +193,7 @@ int runAnalyser(int &argc, char **argv, QObject *mainWindowWatcher)
         describeCommandLine(parser);
         parser.process(app);
     }
+    loadToolkitTranslations();   // before any window, so that every dialog and menu it opens is Russian
     Forms forms;
     if (mainWindowWatcher)
         forms.mainForm.installEventFilter(mainWindowWatcher);

@@ -36,6 +36,12 @@ void answerCommandLine(int &argc, char **argv);
 // What the desktop shows of the running program: its name, version, icon and menu entry.
 void setApplicationIdentity();
 
+// The toolkit's own texts in Russian: message box buttons, the file and print dialogs, the field's
+// context menu. Looks in Qt's translations folder, then in a translations folder beside the program
+// (where a Windows installation keeps it). Returns whether they were found; if not, those texts
+// stay in English and the program goes on.
+bool loadToolkitTranslations();
+
 class QObject;
 // Creates the windows, shows the main one and runs until it is closed; without a display, says so
 // on standard error and returns 1. A watcher, if given, sees the main window's events from the

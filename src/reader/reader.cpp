@@ -4,15 +4,24 @@
 #include <zbar.h>
 #include <ZXing/ReadBarcode.h>
 
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
 #include <QPolygonF>
 #include <QTransform>
 
+#include <zlib.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 using namespace Qt::Literals::StringLiterals;
@@ -27,8 +36,44 @@ struct Sighting
     QString digits;
     QPolygonF bars;    // the four corners of the bars
     QPolygonF reach;   // all that the scan lines crossed, a little grown
-    int weight;        // how many scan lines read it
+    unsigned passes;   // the passes that read it, one bit each
 };
+
+// One reading of the image: an engine, its settings and the copy of the image it was given.
+// Readings that differ in any of these err independently, mostly.
+enum Pass : unsigned {
+    ZbarWhole,
+    ZxingWhole,
+    ZxingLocalHarder,
+    ZxingGlobalHarder,
+    ZbarHalf,
+    ZxingHalf,
+    ZbarSharpened,
+    ZxingSharpened,
+    ZbarTurned,
+    ZxingTurned,
+    ZxingCloseLocal,
+    ZxingCloseGlobal,
+};
+
+// The ways of reading that err independently: zbar's scan lines, and zxing-cpp after each of its
+// binarizers. One engine on two copies of an image (sharpened, say) errs alike: on a photo of a
+// UPC-A symbol with thin modules, zbar read the same wrong code with a valid check digit from the
+// photo and from its sharpened copy.
+int passCount(unsigned passes)
+{
+    constexpr unsigned Zbar = 1u << ZbarWhole | 1u << ZbarHalf | 1u << ZbarSharpened | 1u << ZbarTurned;
+    // A close-up is read by zxing-cpp with both binarizers, and both misread it alike now and
+    // then (a UPC-A symbol with thin modules): together they are one way of reading.
+    constexpr unsigned ZxingGlobal = 1u << ZxingGlobalHarder;
+    constexpr unsigned ZxingLocal = ~(Zbar | ZxingGlobal);
+    return int((passes & Zbar) != 0) + int((passes & ZxingLocal) != 0) + int((passes & ZxingGlobal) != 0);
+}
+
+// A code is taken only when two ways of reading agree on it: a misread by one, with a check digit
+// that holds by chance, is rarely made alike by another. Scan lines of one reading do not count
+// apart, since they see the same bars the same way and err alike.
+constexpr int AgreeingReadings = 2;
 
 // The smallest convex polygon around the points (Andrew's monotone chain).
 QPolygonF convexHull(QPolygonF points)
@@ -116,7 +161,7 @@ public:
 
     // `outline` runs along the scan lines that read the code, in the original image's
     // coordinates. Gives the bars' corners, to paint over before the next read.
-    QPolygonF add(QString digits, const QPolygonF &outline, int weight)
+    QPolygonF add(QString digits, const QPolygonF &outline, Pass pass)
     {
         if (digits.size() == 12)
             digits.prepend(u'0');   // a UPC-A number is the EAN-13 number with a 0 in front
@@ -124,34 +169,52 @@ public:
             return {};
         // The same code seen again (another engine, another pass, printed twice) counts once.
         const auto same = std::find_if(m_seen.begin(), m_seen.end(), [&](const Sighting &s) { return s.digits == digits; });
-        if (same != m_seen.end())
+        if (same != m_seen.end()) {
+            same->passes |= 1u << pass;
             return same->bars;
-        const QPolygonF bars = barsOf(outline);
-        const QPolygonF reach = grown(convexHull(outline + bars));
-        for (Sighting &seen : m_seen) {
-            // Two codes on one symbol: one is a misreading (zbar reads a piece of a steep symbol now
-            // and then), most likely the one that fewer scan lines agree on.
-            if (area(seen.reach.intersected(reach)) > 1) {
-                if (weight > seen.weight)
-                    seen = {digits, bars, reach, weight};
-                return bars;
-            }
         }
-        m_seen.push_back({digits, bars, reach, weight});
+        const QPolygonF bars = barsOf(outline);
+        m_seen.push_back({digits, bars, grown(convexHull(outline + bars)), 1u << pass});
         return bars;
     }
-    [[nodiscard]] bool empty() const { return m_seen.empty(); }
-    [[nodiscard]] const std::vector<Sighting> &all() const { return m_seen; }
 
-    // Top to bottom; codes whose middles lie within the height of the row's first code share
-    // its row and go left to right.
+    // Every code seen is agreed on: no further pass can change the answer but by finding more.
+    // The codes that only one way of reading has seen so far, with their places.
+    [[nodiscard]] std::vector<std::pair<QString, QPolygonF>> doubtful() const
+    {
+        std::vector<std::pair<QString, QPolygonF>> codes;
+        for (const Sighting &s : m_seen)
+            if (passCount(s.passes) < AgreeingReadings)
+                codes.emplace_back(s.digits, s.bars);
+        return codes;
+    }
+    [[nodiscard]] bool settled() const
+    {
+        return !m_seen.empty()
+               && std::all_of(m_seen.begin(), m_seen.end(), [](const Sighting &s) { return passCount(s.passes) >= AgreeingReadings; });
+    }
+
+    // The codes agreed on; of two on one symbol (zbar reads a piece of a steep symbol now and
+    // then), the one more readings agree on. Top to bottom; codes whose middles lie within the
+    // height of the row's first code share its row and go left to right.
     [[nodiscard]] QStringList inReadingOrder() const
     {
+        std::vector<const Sighting *> agreed;
+        for (const Sighting &seen : m_seen) {
+            if (passCount(seen.passes) < AgreeingReadings)
+                continue;
+            const bool beaten = std::any_of(m_seen.begin(), m_seen.end(), [&](const Sighting &other) {
+                return &other != &seen && passCount(other.passes) > passCount(seen.passes)
+                       && area(other.reach.intersected(seen.reach)) > 1;
+            });
+            if (!beaten)
+                agreed.push_back(&seen);
+        }
         std::vector<QRectF> areas;
         std::vector<std::size_t> order;
-        for (const Sighting &seen : m_seen) {
+        for (const Sighting *seen : agreed) {
             order.push_back(areas.size());
-            areas.push_back(seen.bars.boundingRect());
+            areas.push_back(seen->bars.boundingRect());
         }
         std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return areas[a].center().y() < areas[b].center().y(); });
         QStringList ordered;
@@ -161,7 +224,7 @@ public:
                 ++rowEnd;
             std::stable_sort(rowStart, rowEnd, [&](std::size_t a, std::size_t b) { return areas[a].center().x() < areas[b].center().x(); });
             for (auto it = rowStart; it != rowEnd; ++it)
-                ordered.append(m_seen[*it].digits);
+                ordered.append(agreed[*it]->digits);
             rowStart = rowEnd;
         }
         return ordered;
@@ -251,9 +314,9 @@ void paintOver(QImage &grey, const QPolygonF &bars)
 // the same code printed twice) abort the whole process. ReadBarcode with maxNumberOfSymbols left
 // other than 1 takes none of that path: it asks the one-dimensional reader for a single symbol, and
 // inside that reader the comparison's left-hand side is always the fresh one-line result. So only
-// that call is used, and further codes are found by painting over each one read (and over those
-// read before, by either engine).
-void readWithZxing(const View &view, ZXing::Binarizer binarizer, bool harder, Sightings &out)
+// that call is used, and further codes are found by painting over each one read. Codes the other
+// engine saw are left for this one to read again: that is what confirms them.
+void readWithZxing(const View &view, ZXing::Binarizer binarizer, bool harder, Pass pass, Sightings &out)
 {
     constexpr int MostCodes = 16;
     const auto hints = ZXing::DecodeHints()
@@ -263,8 +326,6 @@ void readWithZxing(const View &view, ZXing::Binarizer binarizer, bool harder, Si
                            .setTryRotate(true);
     QImage work = view.grey;
     const QTransform toView = view.toOriginal.inverted();
-    for (const Sighting &seen : out.all())
-        paintOver(work, toView.map(seen.bars));
     QString last;
     for (int i = 0; i < MostCodes; ++i) {
         const ZXing::ImageView image(work.constBits(), work.width(), work.height(), ZXing::ImageFormat::Lum,
@@ -274,11 +335,11 @@ void readWithZxing(const View &view, ZXing::Binarizer binarizer, bool harder, Si
         if (!result.isValid() || digits == last)   // painted over, and still there: no further
             return;
         last = digits;
-        paintOver(work, toView.map(out.add(digits, view.toOriginal.map(outlineOf(result.position())), result.lineCount())));
+        paintOver(work, toView.map(out.add(digits, view.toOriginal.map(outlineOf(result.position())), pass)));
     }
 }
 
-void readWithZbar(const View &view, Sightings &out)
+void readWithZbar(const View &view, Pass pass, Sightings &out)
 {
     const QImage &grey = view.grey;
     // zbar wants the rows without padding.
@@ -304,29 +365,36 @@ void readWithZbar(const View &view, Sightings &out)
         QPolygonF outline;
         for (unsigned i = 0, n = zbar::zbar_symbol_get_loc_size(symbol); i < n; ++i)
             outline.append(QPointF(zbar::zbar_symbol_get_loc_x(symbol, i), zbar::zbar_symbol_get_loc_y(symbol, i)));
-        out.add(QString::fromLatin1(zbar::zbar_symbol_get_data(symbol)), view.toOriginal.map(outline),
-                zbar::zbar_symbol_get_quality(symbol));
+        out.add(QString::fromLatin1(zbar::zbar_symbol_get_data(symbol)), view.toOriginal.map(outline), pass);
     }
 }
 
-void readWithBoth(const View &view, Sightings &out)
-{
-    readWithZbar(view, out);
-    readWithZxing(view, ZXing::Binarizer::LocalAverage, false, out);
-}
+// Every copy a retry makes stays within this many pixels, whatever the image's shape: a turned
+// copy of a long thin image would otherwise be its length squared.
+constexpr qint64 CopyPixels = 8'000'000;
 
 View scaled(const View &from, double factor)
 {
     const QImage &grey = from.grey;
-    const QImage copy = grey.scaled(qRound(grey.width() * factor), qRound(grey.height() * factor), Qt::IgnoreAspectRatio,
-                                    Qt::SmoothTransformation);
+    const QImage copy = grey.scaled(std::max(1, qRound(grey.width() * factor)), std::max(1, qRound(grey.height() * factor)),
+                                    Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return {copy, QTransform::fromScale(double(grey.width()) / copy.width(), double(grey.height()) / copy.height()) * from.toOriginal};
+}
+
+// The view itself when it has no more than `pixels`, else a copy scaled down to that.
+View within(const View &from, double pixels)
+{
+    const double has = double(from.grey.width()) * from.grey.height();
+    return has <= pixels ? from : scaled(from, std::sqrt(pixels / has));
 }
 
 View turned(const View &from, double degrees)
 {
-    const QImage &grey = from.grey;
-    const QTransform placed = QImage::trueMatrix(QTransform().rotate(degrees), grey.width(), grey.height());
+    const QTransform turn = QTransform().rotate(degrees);
+    const QSizeF size = turn.mapRect(QRectF(from.grey.rect())).size();
+    const View base = within(from, CopyPixels * double(from.grey.width()) * from.grey.height() / (size.width() * size.height()));
+    const QImage &grey = base.grey;
+    const QTransform placed = QImage::trueMatrix(turn, grey.width(), grey.height());
     // Drawn on paper: the corners that the turn brings in are white, not black.
     QImage paper(placed.mapRect(QRectF(grey.rect())).toAlignedRect().size(), QImage::Format_Grayscale8);
     paper.fill(255);
@@ -335,7 +403,7 @@ View turned(const View &from, double degrees)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(0, 0, grey);
     painter.end();
-    return {paper, placed.inverted() * from.toOriginal};
+    return {paper, placed.inverted() * base.toOriginal};
 }
 
 // An unsharp mask: out of focus, thin bars fade to grey and the binarizers lose them.
@@ -358,59 +426,327 @@ View sharpened(const View &from)
     return {copy, from.toOriginal};
 }
 
+// A box blur along the bars' direction only (the close-ups stand upright): noise averages out,
+// the bars stay as sharp as they were.
+View smoothed(const View &from)
+{
+    const QImage &grey = from.grey;
+    QImage copy(grey.size(), QImage::Format_Grayscale8);
+    const int h = grey.height();
+    for (int y = 0; y < h; ++y) {
+        const uchar *rows[5];
+        for (int k = 0; k < 5; ++k)
+            rows[k] = grey.constScanLine(std::clamp(y + k - 2, 0, h - 1));
+        uchar *out = copy.scanLine(y);
+        for (int x = 0; x < grey.width(); ++x)
+            out[x] = static_cast<uchar>((rows[0][x] + rows[1][x] + rows[2][x] + rows[3][x] + rows[4][x]) / 5);
+    }
+    return {copy, from.toOriginal};
+}
+
+// A close-up of the symbol whose bars are at `bars` (as Sightings measures them), turned
+// upright, with its quiet zones, and enlarged to about three pixels a module: what zbar saw
+// there, put before zxing-cpp where it need not search.
+View closeUp(const View &original, const QPolygonF &bars, double symbolPixels)
+{
+    const QPointF left = (bars[0] + bars[3]) / 2, right = (bars[1] + bars[2]) / 2;
+    const QPointF along = right - left;
+    const double length = std::hypot(along.x(), along.y());
+    if (length < 8)
+        return {};
+    const QPointF unit = along / length, across(-unit.y(), unit.x());
+    const double high = std::max({std::hypot(bars[0].x() - bars[3].x(), bars[0].y() - bars[3].y()), length * 0.3, 8.0});
+    const QPointF quiet = unit * (length * 0.15), half = across * (high / 2);
+    const QPolygonF source({left - quiet - half, right + quiet - half, right + quiet + half, left - quiet + half});
+    const double scale = std::clamp(symbolPixels / length, 0.25, 4.0);
+    const int w = std::max(16, qRound((length * 1.3) * scale)), h = std::max(16, qRound(high * scale));
+    QTransform toOriginal;
+    if (!QTransform::quadToQuad(QPolygonF(QRectF(0, 0, w, h)).mid(0, 4), source, toOriginal))
+        return {};
+    QImage copy(w, h, QImage::Format_Grayscale8);
+    copy.fill(255);
+    QPainter painter(&copy);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setTransform(toOriginal.inverted());
+    painter.drawImage(0, 0, original.grey);
+    painter.end();
+    return {copy, toOriginal * original.toOriginal};
+}
+
+// The passes still to go: none once given up, or once the reading has taken its time.
+class Budget
+{
+public:
+    explicit Budget(const GiveUp &giveUp) : m_giveUp(giveUp) { m_clock.start(); }
+    [[nodiscard]] bool left() const { return !(m_giveUp && m_giveUp()) && !m_clock.hasExpired(ReadingTime); }
+
+private:
+    // Every pass is bounded by the pixels it is given; the passes of one image together take
+    // a second or two on the largest images that load.
+    static constexpr qint64 ReadingTime = 3000;   // ms
+    const GiveUp &m_giveUp;
+    QElapsedTimer m_clock;
+};
+
 } // namespace
 
-QStringList findCodes(const QImage &image)
+QStringList findCodes(const QImage &image, const GiveUp &giveUp)
 {
     if (image.isNull())
         return {};
+    const Budget budget(giveUp);
     const View original{toGrey(image), QTransform()};
     Sightings seen(original.grey);
-    // zbar sees every code in one pass; zxing-cpp, looking only where zbar saw nothing, adds what
-    // zbar misses (a pixel a module, perspective).
-    readWithZbar(original, seen);
-    readWithZxing(original, ZXing::Binarizer::LocalAverage, false, seen);
-    // What helps real photos, tried in turn until something is read.
-    if (seen.empty())
-        readWithZxing(original, ZXing::Binarizer::GlobalHistogram, true, seen);   // every row, not the middle half
-    if (seen.empty()) {
-        const bool small = std::min(image.width(), image.height()) < 200;
-        const View half = small ? original : scaled(original, 0.5);
-        if (!small)
-            readWithBoth(half, seen);   // noise averages out
-        // A photo of over four million pixels is looked at in half size from here on: its symbols
-        // are large enough, and the full size would take seconds.
-        const View &base = qint64(image.width()) * image.height() > 4'000'000 ? half : original;
-        if (seen.empty())
-            readWithBoth(sharpened(base), seen);   // out of focus
-        if (seen.empty())
-            readWithBoth(turned(base, 45), seen);   // a steep symbol crosses few rows and few columns whole
+    // Each pass is one more reading; the retries run until every code seen has a second one to
+    // agree with it, or until none is left.
+    std::vector<std::function<void()>> passes;
+    passes.push_back([&] { readWithZbar(original, ZbarWhole, seen); });
+    passes.push_back([&] { readWithZxing(original, ZXing::Binarizer::LocalAverage, false, ZxingWhole, seen); });
+    // A code only one engine has read is looked at closely by zxing-cpp: straightened, in three
+    // sizes, as it is, sharpened and smoothed, with either binarizer; once for each code.
+    QStringList lookedAt;
+    auto closeUps = [&] {
+        for (const auto &[digits, bars] : seen.doubtful()) {
+            if (lookedAt.contains(digits))
+                continue;
+            lookedAt.append(digits);
+            for (const double symbolPixels : {300.0, 190.0, 120.0}) {
+                const View close = closeUp(original, bars, symbolPixels);
+                if (close.grey.isNull())
+                    continue;
+                for (const View &view : {close, sharpened(close), smoothed(close)}) {
+                    readWithZxing(view, ZXing::Binarizer::LocalAverage, true, ZxingCloseLocal, seen);
+                    readWithZxing(view, ZXing::Binarizer::GlobalHistogram, true, ZxingCloseGlobal, seen);
+                }
+            }
+        }
+    };
+    passes.push_back(closeUps);
+    passes.push_back([&] { readWithZxing(within(original, CopyPixels), ZXing::Binarizer::LocalAverage, true, ZxingLocalHarder, seen); });
+    passes.push_back([&] { readWithZxing(within(original, CopyPixels), ZXing::Binarizer::GlobalHistogram, true, ZxingGlobalHarder, seen); });
+    const bool small = std::min(image.width(), image.height()) < 200;
+    std::optional<View> half;
+    auto halfSize = [&]() -> const View & {
+        if (!half)
+            half = within(scaled(original, 0.5), CopyPixels);
+        return *half;
+    };
+    if (!small) {   // noise averages out
+        passes.push_back([&] { readWithZbar(halfSize(), ZbarHalf, seen); closeUps(); });
+        passes.push_back([&] { readWithZxing(halfSize(), ZXing::Binarizer::LocalAverage, false, ZxingHalf, seen); });
+    }
+    // A photo of over four million pixels is looked at in half size from here on: its symbols
+    // are large enough, and the full size would take seconds.
+    auto base = [&]() -> View {
+        return within(qint64(image.width()) * image.height() > 4'000'000 ? halfSize() : original, CopyPixels);
+    };
+    std::optional<View> sharp, turn;
+    passes.push_back([&] { sharp = sharpened(base()); readWithZbar(*sharp, ZbarSharpened, seen); closeUps(); });   // out of focus
+    passes.push_back([&] { readWithZxing(*sharp, ZXing::Binarizer::LocalAverage, false, ZxingSharpened, seen); });
+    passes.push_back([&] { sharp.reset(); turn = turned(base(), 45); readWithZbar(*turn, ZbarTurned, seen); closeUps(); });   // a steep symbol crosses few rows and few columns whole
+    passes.push_back([&] { readWithZxing(*turn, ZXing::Binarizer::LocalAverage, false, ZxingTurned, seen); });
+    for (const auto &pass : passes) {
+        if (seen.settled() || !budget.left())
+            break;
+        pass();
     }
     return seen.inReadingOrder();
 }
+
+namespace {
+
+// What the decoders say while an image is read on this thread. The JPEG decoder reports a file
+// cut short only this way, as a warning, and hands back the part it has as a whole image.
+thread_local QStringList *t_decoderWords = nullptr;
+QtMessageHandler g_otherMessages = nullptr;
+
+void takeDecoderWords(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (t_decoderWords && type == QtWarningMsg && context.category
+        && std::string_view(context.category).substr(0, 14) == "qt.gui.imageio") {
+        t_decoderWords->append(message);
+        return;
+    }
+    if (g_otherMessages)
+        g_otherMessages(type, context, message);
+}
+
+// While it lives, the decoders' warnings on this thread go into `words`.
+class DecoderWords
+{
+public:
+    explicit DecoderWords(QStringList *words)
+    {
+        static std::once_flag installed;
+        std::call_once(installed, [] { g_otherMessages = qInstallMessageHandler(takeDecoderWords); });
+        t_decoderWords = words;
+    }
+    ~DecoderWords() { t_decoderWords = nullptr; }
+    DecoderWords(const DecoderWords &) = delete;
+    DecoderWords &operator=(const DecoderWords &) = delete;
+};
+
+bool overLimit(QSize size)
+{
+    return size.isValid() && qint64(size.width()) * size.height() * 4 > MaxImageBytes;
+}
+
+// The size in a PNM header (P1..P6), which Qt's decoder declines to give for more than 32767
+// pixels a side, so that such a file would otherwise pass for damaged.
+QSize pnmSize(const QByteArray &head)
+{
+    if (head.size() < 3 || head[0] != 'P' || head[1] < '1' || head[1] > '6')
+        return {};
+    qint64 numbers[2] = {};
+    qsizetype i = 2;
+    for (qint64 &n : numbers) {
+        for (;;) {   // white space and comments
+            while (i < head.size() && std::isspace(static_cast<unsigned char>(head[i])))
+                ++i;
+            if (i < head.size() && head[i] == '#')
+                while (i < head.size() && head[i] != '\n')
+                    ++i;
+            else
+                break;
+        }
+        if (i >= head.size() || !std::isdigit(static_cast<unsigned char>(head[i])))
+            return {};
+        for (; i < head.size() && std::isdigit(static_cast<unsigned char>(head[i])) && n < 1'000'000'000; ++i)
+            n = n * 10 + (head[i] - '0');
+    }
+    return QSize(static_cast<int>(numbers[0]), static_cast<int>(numbers[1]));
+}
+
+// A gzip stream inflated, or nothing when it is broken or would inflate to more than `limit`
+// bytes (`tooLong` then says so): a megabyte of gzip can hold a gigabyte.
+QByteArray inflated(const QByteArray &packed, qint64 limit, bool *tooLong)
+{
+    *tooLong = false;
+    z_stream stream{};
+    if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK)
+        return {};
+    QByteArray out;
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(packed.constData()));
+    stream.avail_in = static_cast<uInt>(packed.size());
+    char chunk[1 << 16];
+    int result = Z_OK;
+    while (result == Z_OK) {
+        stream.next_out = reinterpret_cast<Bytef *>(chunk);
+        stream.avail_out = sizeof chunk;
+        result = inflate(&stream, Z_NO_FLUSH);
+        out.append(chunk, static_cast<qsizetype>(sizeof chunk - stream.avail_out));
+        if (out.size() > limit) {
+            *tooLong = true;
+            result = Z_DATA_ERROR;
+        }
+        if (result == Z_BUF_ERROR && stream.avail_in == 0)
+            result = Z_DATA_ERROR;   // cut short
+    }
+    inflateEnd(&stream);
+    return result == Z_STREAM_END ? out : QByteArray();
+}
+
+Loaded decoded(QIODevice &file, qint64 fileSize);
+
+} // namespace
 
 Loaded loadImage(const QString &path)
 {
     Loaded loaded;
     const QFileInfo info(path);
-    if (!info.exists() || info.isDir()) {
+    if (!info.exists()) {
         loaded.error = LoadError::Missing;
+        return loaded;
+    }
+    if (info.isDir()) {
+        loaded.error = LoadError::Directory;
+        return loaded;
+    }
+    // A FIFO or a device would be read without end, or wait for a writer that never comes.
+    if (!info.isFile()) {
+        loaded.error = LoadError::NotAFile;
         return loaded;
     }
     if (info.size() == 0) {
         loaded.error = LoadError::Empty;
         return loaded;
     }
-    QImageReader imageReader(path);
-    imageReader.setDecideFormatFromContent(true);   // a JPEG named .png is still a JPEG
+    if (info.size() > MaxImageBytes) {
+        loaded.error = LoadError::TooLarge;
+        return loaded;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        loaded.error = LoadError::NotAnImage;
+        loaded.detail = file.errorString();
+        return loaded;
+    }
+    return decoded(file, info.size());
+}
+
+Loaded loadImageData(const QByteArray &bytes)
+{
+    Loaded loaded;
+    if (bytes.isEmpty()) {
+        loaded.error = LoadError::Empty;
+        return loaded;
+    }
+    if (bytes.size() > MaxImageBytes) {
+        loaded.error = LoadError::TooLarge;
+        return loaded;
+    }
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return decoded(buffer, bytes.size());
+}
+
+namespace {
+
+Loaded decoded(QIODevice &file, qint64 fileSize)
+{
+    Loaded loaded;
+    const QByteArray head = file.peek(64);
+    if (const QSize declared = pnmSize(head); overLimit(declared)) {
+        loaded.error = LoadError::TooLarge;
+        loaded.size = declared;
+        return loaded;
+    }
+    // The SVG decoder takes any gzip stream for a compressed drawing and inflates all of it: here
+    // it is inflated first, as far as a drawing may go, and handed over as a drawing.
+    QByteArray drawing;
+    QBuffer drawingBuffer(&drawing);
+    const bool gzip = head.startsWith("\x1f\x8b");
+    if (gzip) {
+        bool tooLong = false;
+        drawing = inflated(file.read(MaxDrawingBytes + 1), MaxDrawingBytes, &tooLong);
+        if (tooLong) {
+            loaded.error = LoadError::TooLarge;
+            return loaded;
+        }
+        drawingBuffer.open(QIODevice::ReadOnly);
+    }
+    QImageReader imageReader;
+    if (gzip) {
+        imageReader.setDevice(&drawingBuffer);
+        imageReader.setFormat("svg");
+    } else {
+        imageReader.setDevice(&file);
+        imageReader.setDecideFormatFromContent(true);   // a JPEG named .png is still a JPEG
+    }
     imageReader.setAutoTransform(true);
     if (!imageReader.canRead()) {
         loaded.error = LoadError::NotAnImage;
         loaded.detail = imageReader.errorString();
         return loaded;
     }
+    const QByteArray format = imageReader.format();
+    if ((format == "svg" || format == "svgz") && !gzip && fileSize > MaxDrawingBytes) {
+        loaded.error = LoadError::TooLarge;
+        return loaded;
+    }
     loaded.size = imageReader.size();
-    if (loaded.size.isValid() && qint64(loaded.size.width()) * loaded.size.height() * 4 > MaxImageBytes) {
+    if (overLimit(loaded.size)) {
         loaded.error = LoadError::TooLarge;
         return loaded;
     }
@@ -418,18 +754,28 @@ Loaded loadImage(const QString &path)
     // one for the whole program: set once, even with images read on several threads.
     static const bool limited = (QImageReader::setAllocationLimit(static_cast<int>(MaxImageBytes >> 20)), true);
     Q_UNUSED(limited);
-    if (!imageReader.read(&loaded.image)) {
+    QStringList words;
+    bool read = false;
+    {
+        const DecoderWords listening(&words);
+        read = imageReader.read(&loaded.image);
+    }
+    const auto cutShort = std::find_if(words.cbegin(), words.cend(),
+                                       [](const QString &w) { return w.contains(u"premature end"_s, Qt::CaseInsensitive); });
+    if (!read || loaded.image.isNull() || cutShort != words.cend()) {
         loaded.image = QImage();
         loaded.error = LoadError::Damaged;
-        loaded.detail = imageReader.errorString();
+        loaded.detail = cutShort != words.cend() ? *cutShort : imageReader.errorString();
     }
     return loaded;
 }
 
-FileCodes readFile(const QString &path)
+} // namespace
+
+FileCodes readFile(const QString &path, const GiveUp &giveUp)
 {
     FileCodes file{loadImage(path), {}};
-    file.codes = findCodes(file.loaded.image);
+    file.codes = findCodes(file.loaded.image, giveUp);
     file.loaded.image = QImage();
     return file;
 }

@@ -7,40 +7,56 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace reader {
+
+// Asked between the passes of a reading; true gives it up (the window's Escape). Called on the
+// reading's own thread.
+using GiveUp = std::function<bool()>;
 
 // Every different code in the image as its 13 digits (a UPC-A code with its 0 in front), in
 // reading order: top to bottom, and left to right within a row. Light bars on a dark ground are
-// not read. An image without a code gives an empty list.
-[[nodiscard]] QStringList findCodes(const QImage &image);
+// not read. An image without a code gives an empty list, as does one given up on. A reading takes
+// a few seconds at most, whatever the image: the passes that would take longer are not begun.
+[[nodiscard]] QStringList findCodes(const QImage &image, const GiveUp &giveUp = {});
 
 // Why a file gave no image.
 enum class LoadError {
     None,
     Missing,       // no such file
+    Directory,     // a folder, not a file
+    NotAFile,      // a device, a pipe or a socket: nothing that holds a picture for certain
     Empty,         // zero bytes
     NotAnImage,    // no format that the toolkit reads
-    TooLarge,      // decoding it would take more memory than MaxImageBytes
+    TooLarge,      // decoding it would take more memory than MaxImageBytes, or the file is larger
     Damaged,       // an image format, but its data is cut short or broken
 };
 
-// A decoded image may take at most this much memory; larger ones are refused before decoding.
+// A decoded image may take at most this much memory (four bytes a pixel); larger ones are refused
+// before decoding. No image file may be larger either.
 inline constexpr qint64 MaxImageBytes = qint64(256) << 20;
+// An SVG drawing, gzip-compressed or not, may be at most this long once inflated: its parser holds
+// it whole, and the time to draw it grows with it.
+inline constexpr qint64 MaxDrawingBytes = qint64(16) << 20;
 
 struct Loaded
 {
     QImage image;                  // turned upright as its metadata says; null on failure
     LoadError error = LoadError::None;
     QSize size;                    // the size the file declares, where it says (for TooLarge)
-    QString detail;                // the toolkit's own words, for Damaged and NotAnImage
+    QString detail;                // the decoder's own words, for Damaged and NotAnImage
 };
 [[nodiscard]] Loaded loadImage(const QString &path);
+// The same for an image file's bytes in memory (a picture on the clipboard, dragged from a
+// program as PNG or JPEG data): decoded within the same limits.
+[[nodiscard]] Loaded loadImageData(const QByteArray &bytes);
 
 struct FileCodes
 {
     Loaded loaded;       // loaded.image is dropped once the codes are read
     QStringList codes;
 };
-[[nodiscard]] FileCodes readFile(const QString &path);
+[[nodiscard]] FileCodes readFile(const QString &path, const GiveUp &giveUp = {});
 
 } // namespace reader

@@ -11,6 +11,8 @@
 #include <QTransform>
 #include <QtEndian>
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -130,6 +132,44 @@ QImage blurred(QImage image, int radius)
     return image;
 }
 
+// Smeared along one axis, as by a hand that moves while the shutter is open.
+QImage smeared(QImage image, int radius, bool across)
+{
+    const QImage from = image;
+    for (int y = 0; y < image.height(); ++y) {
+        uchar *row = image.scanLine(y);
+        for (int x = 0; x < image.width(); ++x) {
+            int sum = 0;
+            for (int k = -radius; k <= radius; ++k)
+                sum += across ? from.constScanLine(y)[std::clamp(x + k, 0, image.width() - 1)]
+                              : from.constScanLine(std::clamp(y + k, 0, image.height() - 1))[x];
+            row[x] = static_cast<uchar>(sum / (2 * radius + 1));
+        }
+    }
+    return image;
+}
+
+// As printed on a can: the image wrapped round a cylinder and seen from the front, so that the
+// bars crowd together towards its sides. `reach` is how far round it goes (1: a half turn).
+QImage onCylinder(const QImage &image, double reach)
+{
+    QImage out(image.size(), QImage::Format_Grayscale8);
+    const double half = image.width() / 2.0;
+    const double angle = reach * M_PI / 2;
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar *from = image.constScanLine(y);
+        uchar *row = out.scanLine(y);
+        for (int x = 0; x < image.width(); ++x) {
+            // The point of the surface seen at x, as a position along the unwrapped label.
+            const double seen = (x - half) / half * std::sin(angle);
+            const double along = std::asin(std::clamp(seen, -1.0, 1.0)) / angle;
+            const int source = std::clamp(static_cast<int>(half + along * half), 0, image.width() - 1);
+            row[x] = from[source];
+        }
+    }
+    return out;
+}
+
 // Shapes, stripes and text of many greys: what surrounds a label on a pack.
 void paintBusy(Random &random, QImage &image, int shapes)
 {
@@ -234,6 +274,74 @@ public:
             QPainter painter(&image);
             painter.drawImage(20, 20, first);
             painter.drawImage(sideBySide ? first.width() + 40 : 20, sideBySide ? 20 : first.height() + 40, second);
+        } else if (kind == u"perspective"_s) {
+            const QImage flat = onCanvas(m_random, symbol(s, 3), 30);
+            const double w = flat.width(), h = flat.height();
+            const double in = uniformReal(m_random, 0.1, 0.25) * h, lean = uniformReal(m_random, -0.15, 0.15) * w;
+            QTransform view;
+            const bool leftNear = uniform(m_random, 0, 1);
+            QTransform::quadToQuad(QPolygonF(QRectF(0, 0, w, h)).mid(0, 4),
+                                   QPolygonF({QPointF(lean, leftNear ? 0 : in), QPointF(w + lean, leftNear ? in : 0),
+                                              QPointF(w, leftNear ? h - in : h), QPointF(0, leftNear ? h : h - in)}),
+                                   view);
+            image = transformed(flat, view);
+        } else if (kind == u"motion-blur"_s) {
+            image = smeared(onCanvas(m_random, symbol(s, 4), 20), uniform(m_random, 2, 4), uniform(m_random, 0, 1));
+        } else if (kind == u"defocus"_s) {
+            image = blurred(onCanvas(m_random, symbol(s, uniform(m_random, 5, 6)), 20), 2);
+        } else if (kind == u"glare"_s) {
+            image = onCanvas(m_random, symbol(s, 3), 30);
+            // A specular highlight: a bright patch that washes the bars out towards its middle.
+            const double cx = uniformReal(m_random, 0.2, 0.8) * image.width(), cy = uniformReal(m_random, 0.2, 0.8) * image.height();
+            const double r = uniformReal(m_random, 0.15, 0.3) * image.width(), strength = uniformReal(m_random, 0.5, 0.8);
+            forEachPixel(image, [&](int x, int y, int v) {
+                const double t = std::max(0.0, 1 - std::hypot(x - cx, y - cy) / r);
+                return static_cast<int>(v + (255 - v) * strength * t * t);
+            });
+        } else if (kind == u"curved"_s) {
+            image = onCanvas(m_random, symbol(s, 3), 20);
+            image = onCylinder(image, uniformReal(m_random, 0.55, 0.8));
+        } else if (kind == u"low-light"_s) {
+            image = onCanvas(m_random, symbol(s, 3), 20);
+            std::normal_distribution<double> noise(0, uniformReal(m_random, 6, 12));
+            const double gain = uniformReal(m_random, 0.15, 0.3);
+            forEachPixel(image, [&](int, int, int v) { return static_cast<int>(8 + v * gain + noise(m_random)); });
+        } else if (kind == u"occluded"_s) {
+            const QImage code = symbol(s, 3);
+            image = onCanvas(m_random, code, 30);
+            // A thumb over the upper or lower part of the bars: the rest still crosses them all.
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor::fromRgb(QRgb(0xFF000000u | 0x010101u * static_cast<unsigned>(uniform(m_random, 60, 200)))));
+            const double x = uniformReal(m_random, 0.2, 0.7) * image.width();
+            const bool top = uniform(m_random, 0, 1);
+            painter.drawEllipse(QPointF(x, top ? 0 : image.height()), image.width() * 0.15, image.height() * 0.55);
+        } else if (kind == u"small-in-large"_s) {
+            const QImage code = symbol(s, 2);
+            image = QImage(1600, 1200, QImage::Format_Grayscale8);
+            image.fill(uniform(m_random, 120, 230));
+            paintBusy(m_random, image, 200);
+            QPainter(&image).drawImage(uniform(m_random, 20, 1600 - code.width() - 20), uniform(m_random, 20, 1200 - code.height() - 20), code);
+        } else if (kind == u"several"_s) {
+            image = QImage(1200, 700, QImage::Format_Grayscale8);
+            image.fill(uniform(m_random, 150, 240));
+            paintBusy(m_random, image, 60);
+            QPainter painter(&image);
+            // Three symbols in cells of a 3 x 2 grid, so that none covers another.
+            std::vector<int> cells{0, 1, 2, 3, 4, 5};
+            std::shuffle(cells.begin(), cells.end(), m_random);
+            for (int i = 0; i < 3; ++i) {
+                const QImage code = symbol(s, 2);
+                const int cell = cells[static_cast<std::size_t>(i)];
+                painter.drawImage((cell % 3) * 400 + uniform(m_random, 5, 400 - code.width() - 5),
+                                  (cell / 3) * 350 + uniform(m_random, 5, 350 - code.height() - 5), code);
+            }
+        } else if (kind == u"jpeg-photo"_s) {
+            image = blurred(transformed(onCanvas(m_random, symbol(s, 3), 30), QTransform().rotate(uniformReal(m_random, -8, 8))), 1);
+            s.suffix = u"jpg"_s;
+            s.file = encoded(image, "JPG", uniform(m_random, 25, 60));
+            return s;
         } else {   // none: a busy picture, a picture of stripes, or noise, and no code
             image = QImage(uniform(m_random, 300, 700), uniform(m_random, 200, 500), QImage::Format_Grayscale8);
             image.fill(uniform(m_random, 150, 255));
@@ -313,6 +421,76 @@ QByteArray pngDeclaring(int width, int height)
     const QByteArray row(1000, '\0');
     return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", qCompress(row).mid(4))
            + pngChunk("IEND", {});
+}
+
+QByteArray whitePng(int width, int height)
+{
+    QByteArray header(13, '\0');
+    qToBigEndian<quint32>(static_cast<quint32>(width), header.data());
+    qToBigEndian<quint32>(static_cast<quint32>(height), header.data() + 4);
+    header[8] = 8;   // 8 bits a sample, grey
+    z_stream stream{};
+    deflateInit(&stream, 9);
+    QByteArray row(width + 1, char(0xFF));
+    row[0] = 0;   // no filter
+    QByteArray packed;
+    char chunk[1 << 16];
+    for (int y = 0; y < height; ++y) {
+        stream.next_in = reinterpret_cast<Bytef *>(row.data());
+        stream.avail_in = static_cast<uInt>(row.size());
+        const int flush = y + 1 == height ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            stream.next_out = reinterpret_cast<Bytef *>(chunk);
+            stream.avail_out = sizeof chunk;
+            deflate(&stream, flush);
+            packed.append(chunk, static_cast<qsizetype>(sizeof chunk - stream.avail_out));
+        } while (stream.avail_out == 0);
+    }
+    deflateEnd(&stream);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", packed) + pngChunk("IEND", {});
+}
+
+QByteArray gzipDrawing(qint64 bytes)
+{
+    z_stream stream{};
+    deflateInit2(&stream, 9, Z_DEFLATED, 16 + MAX_WBITS, 9, Z_DEFAULT_STRATEGY);   // 16: a gzip header
+    QByteArray start("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"200\" height=\"100\">");
+    QByteArray spaces(1 << 20, ' ');
+    const QByteArray end("</svg>\n");
+    QByteArray packed;
+    char chunk[1 << 16];
+    auto put = [&](const QByteArray &in, int flush) {
+        stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.constData()));
+        stream.avail_in = static_cast<uInt>(in.size());
+        do {
+            stream.next_out = reinterpret_cast<Bytef *>(chunk);
+            stream.avail_out = sizeof chunk;
+            deflate(&stream, flush);
+            packed.append(chunk, static_cast<qsizetype>(sizeof chunk - stream.avail_out));
+        } while (stream.avail_out == 0);
+    };
+    put(start, Z_NO_FLUSH);
+    for (qint64 n = start.size() + end.size(); n < bytes; n += spaces.size())
+        put(spaces, Z_NO_FLUSH);
+    put(end, Z_FINISH);
+    deflateEnd(&stream);
+    return packed;
+}
+
+QStringList photoKinds()
+{
+    return {u"perspective"_s, u"motion-blur"_s, u"defocus"_s, u"glare"_s, u"curved"_s, u"low-light"_s,
+            u"occluded"_s, u"small-in-large"_s, u"several"_s, u"jpeg-photo"_s};
+}
+
+std::vector<Sample> makeSamples(const QStringList &kinds, int perKind, unsigned seed, const QString &zintProgram)
+{
+    Maker maker(seed, zintProgram);
+    std::vector<Sample> samples;
+    for (const QString &kind : kinds)
+        for (int i = 0; i < perKind; ++i)
+            samples.push_back(maker.make(kind, i));
+    return samples;
 }
 
 QStringList kinds()

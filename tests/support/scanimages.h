@@ -19,10 +19,15 @@ struct Sample
     QString name;        // kind and number, unique: a file name without its suffix
     QString suffix;      // "png" or "jpg"
     QByteArray file;     // the image file's bytes
-    QStringList codes;   // what a reader must find, 13 digits each, in reading order
+    QStringList codes;   // what a reader must find, 13 digits each, in reading order (for "several",
+                         // in the order drawn)
 };
 
 [[nodiscard]] QStringList kinds();
+// What photographs of packs do to a symbol: perspective, motion blur, defocus, glare, curved
+// surfaces, low light with sensor noise, a thumb over it, a small symbol in a large busy photo,
+// several symbols, a blurred and turned JPEG.
+[[nodiscard]] QStringList photoKinds();
 
 // zint's standard symbol of a 13-digit code (a UPC-A symbol for one that starts with 0), `module`
 // pixels a module, with its quiet zones; grey.
@@ -31,9 +36,19 @@ struct Sample
 // `perKind` samples of every kind, the same for the same seed. Symbols alternate between zint's
 // and our own drawing; without zint this stops the program.
 [[nodiscard]] std::vector<Sample> makeSamples(int perKind, unsigned seed, const QString &zintProgram = QStringLiteral("zint"));
+// The same for the kinds given.
+[[nodiscard]] std::vector<Sample> makeSamples(const QStringList &kinds, int perKind, unsigned seed,
+                                              const QString &zintProgram = QStringLiteral("zint"));
 
 // A well-formed PNG file that declares the size given, with hardly any data: 100,000 by 100,000
 // pixels would take 40 GB once decoded.
 [[nodiscard]] QByteArray pngDeclaring(int width, int height);
+
+// A whole, well-formed white PNG of the size given: a few kilobytes for a very large picture.
+[[nodiscard]] QByteArray whitePng(int width, int height);
+
+// An SVG drawing of `bytes` bytes (mostly white space), gzip-compressed: about a thousandth of
+// that on disk.
+[[nodiscard]] QByteArray gzipDrawing(qint64 bytes);
 
 } // namespace scanimages
