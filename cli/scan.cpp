@@ -61,7 +61,7 @@ constexpr std::string_view Version = "ean13 scan (Barcode Analyser) " BARCODE_AN
 
 constexpr std::string_view NoCodeStatus = "no-code";
 
-std::string why(const reader::Loaded &loaded)
+std::string why(const reader::LoadedImage &loaded)
 {
     switch (loaded.error) {
     case reader::LoadError::None: break;
@@ -146,7 +146,7 @@ int run(const ScanOptions &options)
     auto startReading = [&] {
         while (next < images.size() && reading.size() < threads) {
             const QString path = QString::fromLocal8Bit(images[next].data(), static_cast<qsizetype>(images[next].size()));
-            reading.push_back(std::async(std::launch::async, [path] { return reader::readFile(path); }));
+            reading.push_back(std::async(std::launch::async, [path] { return reader::readCodes(path); }));
             ++next;
         }
     };
