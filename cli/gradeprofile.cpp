@@ -1,6 +1,7 @@
 #include "gradeprofile.h"
 
 #include "symbolwriter.h"
+#include "wholefile.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -134,9 +135,8 @@ bool writeProfile(const std::string &path, ProfileFormat format, const grade::Re
             return false;
         }
     }
-    QString why;
-    if (!ean13::saveWhole(QString::fromLocal8Bit(path.c_str()), bytes, &why)) {
-        *error = why.toStdString();
+    if (const ean13::WriteError e = ean13::saveWhole(QString::fromLocal8Bit(path.c_str()), bytes); !e.ok()) {
+        *error = ean13::describe(e);
         return false;
     }
     return true;

@@ -138,6 +138,7 @@ void LineReader::byte(char c)
     ++m_field;   // the delimiter
     if (m_inHeader) {
         m_headerText += c;
+        headerGrew();
     } else if (m_inEntry) {
         m_sink.endEntry();
         m_inEntry = false;
@@ -156,11 +157,21 @@ void LineReader::content(std::string_view bytes)
     }
     if (m_inHeader) {
         m_headerText.append(bytes);
-        if (m_headerText.size() > MaxHeaderBytes)
-            m_stopped = m_columns.header({}) < 0;
+        headerGrew();
     } else if (m_inEntry && !bytes.empty()) {
         m_sink.entryBytes(bytes);
     }
+}
+
+// A first line of delimiters alone counts as much as one of other bytes.
+void LineReader::headerGrew()
+{
+    if (m_headerText.size() <= MaxHeaderBytes)
+        return;
+    m_inHeader = false;
+    m_headerText.clear();
+    m_headerText.shrink_to_fit();
+    m_stopped = m_columns.header({}) < 0;
 }
 
 void LineReader::endLine()
@@ -282,6 +293,20 @@ void CsvReader::fail(std::string message)
     m_stopped = true;
 }
 
+void CsvReader::tooLongForAHeader()
+{
+    m_inHeader = false;
+    m_names.clear();
+    m_names.shrink_to_fit();
+    m_carry.clear();
+    m_carry.shrink_to_fit();
+    const int column = m_columns.header({});
+    if (column < 0)
+        m_stopped = true;
+    else if (column > 0)
+        m_columns.column = column;
+}
+
 void CsvReader::feed(std::string_view bytes)
 {
     while (!bytes.empty() && !m_stopped) {
@@ -302,6 +327,10 @@ void CsvReader::feed(std::string_view bytes)
         }
         if (nl == std::string_view::npos) {
             m_carry.append(bytes);
+            if (m_inHeader && m_carry.size() > MaxHeaderBytes) {   // no header: its fields are not gathered
+                tooLongForAHeader();
+                return;
+            }
             if (m_carry.size() > MaxHeaderBytes) {   // a huge line: read on in the parser, not held here
                 m_recordLine = m_line;
                 m_inParser = true;
@@ -330,6 +359,10 @@ void CsvReader::line(std::string_view bytes, bool ended)
         content.remove_suffix(1);
         if (!content.empty() && content.back() == '\r')
             content.remove_suffix(1);
+    }
+    if (m_inHeader && content.size() > MaxHeaderBytes) {
+        tooLongForAHeader();
+        return;
     }
     if (!isPlainLine(content)) {
         m_recordLine = m_line;
@@ -368,6 +401,12 @@ void CsvReader::field(std::string_view bytes)
         return;
     ++m_field;
     if (m_inHeader) {
+        // A quoted first line is gathered field by field: as much as the plain one, and no more.
+        m_headerBytes += bytes.size() + 1;
+        if (m_headerBytes > MaxHeaderBytes) {
+            tooLongForAHeader();
+            return;
+        }
         m_names.emplace_back(bytes);
     } else if (m_field == m_columns.column) {
         m_sink.entry(bytes, m_recordLine);

@@ -78,6 +78,7 @@ public:
 private:
     void wholeLine(std::string_view line);
     void header(std::string_view line);
+    void headerGrew();
     void byte(char c);
     void content(std::string_view bytes);
     void endLine();
@@ -118,6 +119,7 @@ private:
     void line(std::string_view bytes, bool ended);
     void parse(std::string_view bytes);
     void fail(std::string message);
+    void tooLongForAHeader();
 
     EntrySink &m_sink;
     Columns m_columns;
@@ -131,6 +133,7 @@ private:
     bool m_gotEntry = false;
     bool m_inHeader = false;
     std::vector<std::string> m_names;
+    std::size_t m_headerBytes = 0;   // of the names so far
     bool m_stopped = false;
     std::string m_error;
 };

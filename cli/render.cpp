@@ -1,13 +1,14 @@
 // ean13 render: standard EAN-13 symbols as SVG, PNG or PDF files, each read back by a barcode
 // decoder before it is written.
+#include "input.h"
 #include "status.h"
 #include "symbolwriter.h"
 #include "version.h"
+#include "wholefile.h"
 
 #include <CLI/CLI.hpp>
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QThread>
@@ -15,9 +16,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 using namespace Qt::Literals::StringLiterals;
@@ -45,52 +50,109 @@ std::string local(const QString &path)
     return QDir::toNativeSeparators(path).toStdString();
 }
 
+// An entry longer than this is no code, and only its beginning is kept, to be shown as an excerpt.
+constexpr std::size_t MaxEntryBytes = 80;
+// Entries judged, drawn and written at a time: memory stays bounded whatever the input, and the
+// files of a group wait for the disk together.
+constexpr std::size_t GroupSize = 256;
+
 // One entry as the analysis takes it, and whether a symbol may be made of it.
 struct Entry
 {
     std::string text;
-    ean13::Code code;   // 13 digits when accepted
+    long long length = 0;   // in bytes, of which `text` holds at most MaxEntryBytes + 2
+    ean13::Code code;       // 13 digits when accepted
     std::string refusal;
 };
 
-Entry judge(std::string_view text)
+Entry judge(Entry e)
 {
-    Entry e;
-    e.text = std::string(text);
-    const ean13::Analysis a = ean13::analyse(ean13::asciiCode(text));
+    const ean13::Analysis a = ean13::analyse(ean13::asciiCode(e.text));
     // The analysis looks at the first 13 characters only; a symbol of them would not be what was asked for.
-    const bool tooLong = text.size() > static_cast<std::size_t>(ean13::CodeLength);
+    const bool tooLong = e.length > static_cast<long long>(ean13::CodeLength);
     if (tooLong || !a.accepted()) {
         e.refusal = ean13::cli::excerpt(e.text) + ": not a 12- or 13-digit code";
         return e;
     }
     e.code = a.entry.code;
     if (a.status == ean13::Status::BadCheckDigit) {
-        e.refusal = ean13::cli::excerpt(e.text) + ": wrong check digit, it should be " + std::to_string(*a.expectedCheckDigit) + " ("
-                    + ean13::asciiText(*ean13::correctedCode(a)) + "); no file written";
+        e.refusal = ean13::cli::excerpt(e.text) + ": wrong check digit, it should be " + std::to_string(*a.expectedCheckDigit)
+                    + " (" + ean13::asciiText(*ean13::correctedCode(a)) + "); no file written";
     }
     return e;
 }
 
-// The lines of a file or of standard input; LF or CRLF ends a line and blank lines are skipped.
-bool readLines(const std::string &path, std::vector<std::string> &lines)
+// The entries of a file or of standard input, one a line, read in pieces: LF or CRLF ends a line
+// and blank lines are skipped; a line however long is never held whole.
+class EntryLines
 {
-    QFile file;
-    const bool opened = path == "-" ? file.open(stdin, QIODevice::ReadOnly)
-                                    : (file.setFileName(QString::fromLocal8Bit(path.c_str())), file.open(QIODevice::ReadOnly));
-    if (!opened)
-        return false;
-    const QByteArray all = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
-    for (QByteArray line : all.split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (!line.isEmpty())
-            lines.push_back(line.toStdString());
+public:
+    // False with errno set when the file cannot be opened.
+    bool open(const std::string &name)
+    {
+        int error = 0;
+        if (std::optional<ean13::cli::InputFile> file = ean13::cli::InputFile::open(name, error))
+            m_file.emplace(std::move(*file));
+        errno = error;
+        return m_file.has_value();
     }
-    return true;
-}
+    // The next entry, or false at the end or on an error (error() says which).
+    bool next(Entry &e)
+    {
+        e = Entry();
+        for (;;) {
+            if (m_at == m_size) {
+                if (m_end)
+                    return finishLine(e);
+                const long long n = m_file->read(m_buffer.data(), m_buffer.size());
+                if (n < 0)
+                    m_error = errno;
+                m_end = n <= 0;
+                m_at = 0;
+                m_size = n > 0 ? static_cast<std::size_t>(n) : 0;
+                continue;
+            }
+            const char c = m_buffer[m_at++];
+            if (c == '\n') {
+                if (finishLine(e))
+                    return true;
+                continue;
+            }
+            if (m_line.size() < MaxEntryBytes + 2)
+                m_line += c;
+            ++m_length;
+            m_lastCr = c == '\r';
+        }
+    }
+    [[nodiscard]] int error() const { return m_error; }
+
+private:
+    bool finishLine(Entry &e)
+    {
+        if (m_lastCr) {   // CRLF ends the line; the CR is no part of it
+            --m_length;
+            if (m_line.size() > static_cast<std::size_t>(m_length))
+                m_line.pop_back();
+        }
+        const bool any = m_length > 0;
+        e.text = std::move(m_line);
+        e.length = m_length;
+        m_line.clear();
+        m_length = 0;
+        m_lastCr = false;
+        return any;
+    }
+
+    std::optional<ean13::cli::InputFile> m_file;
+    std::vector<char> m_buffer = std::vector<char>(64 * 1024);
+    std::size_t m_at = 0;
+    std::size_t m_size = 0;
+    bool m_end = false;
+    int m_error = 0;
+    std::string m_line;
+    long long m_length = 0;
+    bool m_lastCr = false;
+};
 
 struct Outcome
 {
@@ -98,17 +160,18 @@ struct Outcome
     std::string message;
 };
 
-Outcome renderOne(const Entry &e, ean13::SymbolFormat format, const ean13::RenderSettings &settings, const QString &path)
+std::string fileName(const ean13::Code &code, ean13::SymbolFormat format)
 {
-    if (!e.refusal.empty())
-        return {ExitFindings, e.refusal};
-    const ean13::Rendered r = ean13::renderSymbol(e.code, format, settings);
-    if (r.error != ean13::RenderError::None)
-        return {ExitFindings, ean13::cli::excerpt(e.text) + ": the decoder did not read the symbol back as " + ean13::asciiText(e.code) + "; no file written"};
-    QString error;
-    if (!ean13::saveWhole(path, r.bytes, &error))
-        return {ExitFailure, "cannot write " + local(path) + ": " + error.toStdString()};
-    return {};
+    return ean13::asciiText(code) + "." + ean13::suffix(format).toStdString();
+}
+
+// The code as a number: what tells two entries of one file name apart in a batch, at 8 bytes a code.
+std::uint64_t key(const ean13::Code &code)
+{
+    std::uint64_t k = 0;
+    for (const char32_t c : code)
+        k = k * 10 + (c - U'0');
+    return k;
 }
 
 } // namespace
@@ -121,11 +184,38 @@ void quietToolkit(QtMsgType type, const QMessageLogContext &, const QString &mes
         ean13::cli::message(Program, message.toStdString());
 }
 
+// Where the symbols go: one file, standard output, or a folder of one file a code.
+struct Target
+{
+    enum Kind { File, Stdout, Folder } kind = File;
+    QString path;
+    QStringList made;   // folders this run created, the deepest last
+};
+
+// The folders that mkpath would create for `path`, outermost first.
+QStringList missingFolders(const QString &path)
+{
+    QStringList missing;
+    QFileInfo at(QDir::cleanPath(QDir(path).absolutePath()));
+    while (!at.exists() && !at.isSymLink() && !at.isRoot()) {
+        missing.prepend(at.absoluteFilePath());
+        at = QFileInfo(at.absolutePath());
+    }
+    return missing;
+}
+
+void removeMadeFolders(const Target &target)
+{
+    for (auto it = target.made.crbegin(); it != target.made.crend(); ++it)
+        QDir().rmdir(*it);   // only while empty
+}
+
 // What the command line asks for.
 struct RenderOptions
 {
     std::optional<ean13::SymbolFormat> format;   // by OUT's name when not given
     ean13::RenderSettings settings;
+    bool xAsked = false;                         // --x-dim given: a change of it is worth a word
     std::string out;
     std::string input;
     std::vector<std::string> codes;
@@ -144,19 +234,32 @@ ean13::cli::Parsed<RenderOptions> parseArguments(int argc, char **argv)
     bool noText = false;
     app.set_version_flag("--version", "ean13 render (Barcode Analyser) " BARCODE_ANALYSER_VERSION);
     app.add_option("--format", formatName, "svg, png or pdf (default: OUT's extension, else svg)");
-    app.add_option("--x-dim", o.settings.symbol.xMm, "X-dimension, the narrowest bar, in mm: 0.264 to 0.660")
-        ->default_val(ean13::NominalXmm);
-    app.add_option("--dpi", o.settings.dpi, "PNG resolution: a whole number of pixels to a module")
+    auto *xOption = app.add_option("--x-dim", o.settings.symbol.xMm, "X-dimension, the narrowest bar, in mm: 0.264 to 0.660")
+                        ->default_val(ean13::NominalXmm);
+    app.add_option("--dpi", o.settings.dpi,
+                   "PNG resolution: a whole number of pixels to a module, the nearest to X that keeps X in its range")
         ->default_val(ean13::DefaultDpi);
     app.add_option("--height", height, "height of the data bars in mm (default: 22.85 mm scaled with X)");
-    app.add_option("--bwr", o.settings.symbol.bwrMm, "bar width reduction in mm, for print gain")->default_val(0);
+    app.add_option("--bwr", o.settings.symbol.bwrMm, "bar width reduction in mm, for print gain: 0 to a quarter of X")->default_val(0);
     app.add_flag("--no-text", noText, "no human-readable digits");
     app.add_flag("--margin-indicator", o.settings.symbol.marginIndicator, "'>' in the right quiet zone");
-    app.add_option("-o,--output", o.out, "a file for one CODE, or a directory: one <13 digits>.<format> a code")
+    app.add_option("-o,--output", o.out,
+                   "where the symbols go: a directory (an existing one, a name ending in /, made when\n"
+                   "missing, or any new name for several codes) receives <13 digits>.<format> a code;\n"
+                   "a file for one CODE (no extension: SVG); - standard output")
         ->required();
     app.add_option("-i,--input", o.input, "a file of codes, one a line (- for standard input)");
     app.add_option("CODE", o.codes, "12 or 13 digits");
-    app.footer("Exit status: 0 every file written, 1 some code refused (not 12 or 13 digits, a wrong\n"
+    app.footer("OUT: a regular file is replaced only once its new content is whole and on disk, and keeps\n"
+               "its old bytes if anything fails; a link to a file is followed, a link to nothing refused. A\n"
+               "device, a pipe or a socket is written into, never replaced; /dev/stdout writes to standard\n"
+               "output as the shell opened it (>> appends). In a directory, each file is written under a\n"
+               "temporary name and renamed; a name there that is a symbolic link, a device, a pipe or a\n"
+               "socket is refused and left alone; two codes of one file name (036000291452 and\n"
+               "0036000291452) give one file. A directory that this run made and that received no file is\n"
+               "removed again.\n"
+               "\n"
+               "Exit status: 0 every file written, 1 some code refused (not 12 or 13 digits, a wrong\n"
                "check digit, or not read back), 2 a usage error, a size out of range or a file that\n"
                "cannot be written.");
     try {
@@ -170,6 +273,7 @@ ean13::cli::Parsed<RenderOptions> parseArguments(int argc, char **argv)
     }
     o.settings.symbol.barHeightMm = height;
     o.settings.symbol.text = !noText;
+    o.xAsked = xOption->count() > 0;
     if (o.codes.empty() && o.input.empty())
         return Answered{usageError("give a CODE or -i FILE")};
     if (!formatName.empty() && !(o.format = ean13::symbolFormat(QString::fromStdString(formatName))))
@@ -185,28 +289,31 @@ int run(const RenderOptions &options, int argc, char **argv)
     const std::string &input = options.input;
     const std::vector<std::string> &codes = options.codes;
 
-    std::vector<std::string> texts = codes;
-    if (!input.empty() && !readLines(input, texts))
-        return failure("cannot read " + input);
+    EntryLines lines;
+    if (!input.empty() && !lines.open(input))
+        return failure("cannot read " + input + ": " + std::strerror(errno));
 
     QGuiApplication application(argc, argv);
 
-    // A directory receives one file a code; a single code may go to a file of its own name.
-    const QString outPath = QString::fromLocal8Bit(out.c_str());
-    const QFileInfo outInfo(outPath);
-    const bool several = texts.size() != 1 || !input.empty();
-    bool toDirectory = outInfo.isDir();
-    if (!toDirectory && several) {
-        if (outInfo.exists())
-            return usageError(out + " is not a directory, and several codes need one");
-        if (!QDir().mkpath(outPath))
-            return failure("cannot create the directory " + out);
-        toDirectory = true;
-    }
-    if (!toDirectory) {
-        if (!format && !(format = ean13::symbolFormat(outInfo.suffix())))
+    if (out.empty())
+        return usageError("OUT is empty: give a file, a directory or -");
+    Target target;
+    target.path = QString::fromLocal8Bit(out.c_str());
+    const QFileInfo outInfo(target.path);
+    const bool several = codes.size() != 1 || !input.empty();
+    if (out == "-") {
+        if (several)
+            return usageError("standard output takes one symbol: give one CODE, or a directory for several");
+        target.kind = Target::Stdout;
+    } else if (outInfo.isDir() || out.back() == '/' || (several && !outInfo.exists() && !outInfo.isSymLink())) {
+        target.kind = Target::Folder;
+    } else if (several) {
+        return usageError(out + " is not a directory, and several codes need one");
+    } else {
+        // One file: its extension says the format, and a name without one is SVG.
+        if (!format && !outInfo.suffix().isEmpty() && !(format = ean13::symbolFormat(outInfo.suffix())))
             return usageError("cannot tell the format from the name " + out + ": give --format svg, png or pdf");
-        if (!outInfo.absoluteDir().exists())
+        if (!outInfo.isSymLink() && !outInfo.absoluteDir().exists())
             return failure("cannot write " + out + ": its directory does not exist");
     }
     if (!format)
@@ -215,45 +322,143 @@ int run(const RenderOptions &options, int argc, char **argv)
     if (const std::string e = ean13::checkSettings(settings, *format); !e.empty())
         return failure(e);
     if (*format == ean13::SymbolFormat::Png) {
+        // Said only of what was asked for: the nominal X that the pixels round is no one's concern.
         const ean13::PixelGrid g = ean13::pixelGrid(settings.symbol, settings.dpi);
-        if (std::abs(g.xMm - settings.symbol.xMm) >= 0.0005) {
+        if (options.xAsked && std::abs(g.xMm - settings.symbol.xMm) >= 0.0005) {
             char note[128];
             std::snprintf(note, sizeof note, "X-dimension %.3f mm (%d pixels a module at %d dpi) in place of %.3f mm",
                           g.xMm, g.pixelsPerModule, settings.dpi, settings.symbol.xMm);
             ean13::cli::message(Program, note);
         }
+        if (settings.symbol.barHeightMm && std::abs(*g.options.barHeightMm - *settings.symbol.barHeightMm) >= 0.0005) {
+            char note[128];
+            std::snprintf(note, sizeof note, "bar height %.3f mm (in range for an X-dimension of %.3f mm) in place of %.3f mm",
+                          *g.options.barHeightMm, g.xMm, *settings.symbol.barHeightMm);
+            ean13::cli::message(Program, note);
+        }
+        if (std::abs(g.options.bwrMm - settings.symbol.bwrMm) >= 0.0005) {
+            char note[128];
+            std::snprintf(note, sizeof note, "bar width reduction %.3f mm (in range for an X-dimension of %.3f mm) in place of %.3f mm",
+                          g.options.bwrMm, g.xMm, settings.symbol.bwrMm);
+            ean13::cli::message(Program, note);
+        }
     }
 
-    std::vector<Entry> entries;
-    entries.reserve(texts.size());
-    for (const std::string &t : texts)
-        entries.push_back(judge(t));
-    const QString suffix = u'.' + ean13::suffix(*format);
-    auto pathOf = [&](const Entry &e) {
-        return toDirectory ? QDir(outPath).filePath(QString::fromStdString(ean13::asciiText(e.code)) + suffix) : outPath;
+    std::optional<ean13::FolderWriter> folder;
+    if (target.kind == Target::Folder) {
+        target.made = missingFolders(target.path);
+        if (!QDir().mkpath(target.path)) {
+            removeMadeFolders(target);
+            return failure("cannot create the directory " + out);
+        }
+        folder.emplace(target.path);
+        if (const ean13::WriteError e = folder->open(); !e.ok()) {
+            removeMadeFolders(target);
+            return failure("cannot write into " + out + ": " + ean13::describe(e));
+        }
+    }
+    auto pathOf = [&](const std::string &name) {
+        return local(QDir(target.path).filePath(QString::fromStdString(name)));
     };
 
     // Each symbol is independent of the others: several at once, more than there are processors so
-    // that the wait for the disk, which every whole-file write ends with, overlaps with work. They
-    // run in the toolkit's own pool, where its image operations stay on the calling thread instead
-    // of being split across the pool again.
-    std::vector<Outcome> outcomes(entries.size());
-    std::atomic<std::size_t> next{0};
+    // that the wait for the disk overlaps with work. They run in the toolkit's own pool, where its
+    // image operations stay on the calling thread instead of being split across the pool again.
     QThreadPool *pool = QThreadPool::globalInstance();
     pool->setMaxThreadCount(4 * std::max(1, QThread::idealThreadCount()));
-    const auto workers = std::min<std::size_t>(static_cast<std::size_t>(pool->maxThreadCount()), entries.size());
-    for (std::size_t w = 0; w < workers; ++w)
-        pool->start([&] {
-            for (std::size_t i; (i = next++) < entries.size();)
-                outcomes[i] = renderOne(entries[i], *format, settings, pathOf(entries[i]));
-        });
-    pool->waitForDone();
 
+    std::unordered_set<std::uint64_t> named;   // the codes of this batch so far
+    std::size_t nextCode = 0;
     int status = ExitSuccess;
-    for (const Outcome &o : outcomes) {
-        if (!o.message.empty())
-            ean13::cli::message(Program, o.message);
-        status = std::max(status, o.status);
+    std::vector<Entry> entries;
+    std::vector<Outcome> outcomes;
+    std::vector<ean13::FolderWriter::Staged> staged;
+    std::vector<QByteArray> bytes;
+    for (;;) {
+        // A group of entries: the codes given first, then the lines of the input.
+        entries.clear();
+        while (entries.size() < GroupSize) {
+            Entry e;
+            if (nextCode < codes.size()) {
+                e.text = codes[nextCode++];
+                e.length = static_cast<long long>(e.text.size());
+            } else if (input.empty() || !lines.next(e)) {
+                break;
+            }
+            entries.push_back(judge(std::move(e)));
+        }
+        if (entries.empty())
+            break;
+        outcomes.assign(entries.size(), Outcome());
+        std::vector<bool> draw(entries.size(), false);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const Entry &e = entries[i];
+            if (!e.refusal.empty()) {
+                outcomes[i] = {ExitFindings, e.refusal};
+            } else if (target.kind == Target::Folder && !named.insert(key(e.code)).second) {
+                outcomes[i] = {ExitSuccess, ean13::cli::excerpt(e.text) + ": the same file as an earlier code of this run, " + fileName(e.code, *format)
+                                     + "; written once"};
+            } else {
+                draw[i] = true;
+            }
+        }
+        staged.assign(entries.size(), ean13::FolderWriter::Staged());
+        bytes.assign(entries.size(), QByteArray());
+        std::atomic<std::size_t> next{0};
+        const auto drawn = static_cast<std::size_t>(std::count(draw.begin(), draw.end(), true));
+        const auto workers = std::min<std::size_t>(static_cast<std::size_t>(pool->maxThreadCount()), drawn);
+        for (std::size_t w = 0; w < workers; ++w)
+            pool->start([&] {
+                for (std::size_t i; (i = next++) < entries.size();) {
+                    if (!draw[i])
+                        continue;
+                    ean13::Rendered r = ean13::renderSymbol(entries[i].code, *format, settings);
+                    if (r.error != ean13::RenderError::None) {
+                        outcomes[i] = {ExitFindings, ean13::cli::excerpt(entries[i].text) + ": the decoder did not read the symbol back as "
+                                                        + ean13::asciiText(entries[i].code) + "; no file written"};
+                        draw[i] = false;
+                    } else if (folder) {
+                        staged[i] = folder->stage(QString::fromStdString(fileName(entries[i].code, *format)), r.bytes);
+                    } else {
+                        bytes[i] = std::move(r.bytes);
+                    }
+                }
+            });
+        pool->waitForDone();
+        if (folder)
+            folder->commit(staged);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (!draw[i])
+                continue;
+            ean13::WriteError e;
+            std::string where = out;
+            if (folder) {
+                e = staged[i].error;
+                where = pathOf(fileName(entries[i].code, *format));
+            } else {
+                e = target.kind == Target::Stdout ? ean13::writeToDescriptor(1, bytes[i]) : ean13::saveWhole(target.path, bytes[i]);
+            }
+            if (!e.ok())
+                outcomes[i] = {ExitFailure, "cannot write " + where + ": " + ean13::describe(e)};
+        }
+        std::string said;   // a group's messages in one write, not one each
+        for (const Outcome &o : outcomes) {
+            if (!o.message.empty())
+                said += ean13::cli::messageLine(Program, o.message);
+            status = std::max(status, o.status);
+        }
+        std::fwrite(said.data(), 1, said.size(), stderr);
+        std::fflush(stderr);
+    }
+    if (lines.error()) {
+        status = failure("cannot read " + input + ": " + std::strerror(lines.error()));
+    }
+    if (folder) {
+        if (const ean13::WriteError e = folder->finish(); !e.ok()) {
+            status = failure("cannot write " + out + ": " + ean13::describe(e));
+        }
+        if (folder->written() == 0)
+            removeMadeFolders(target);
     }
     return status;
 }

@@ -7,7 +7,7 @@
 
 namespace ean13::cli {
 
-void message(std::string_view program, std::string_view what)
+std::string messageLine(std::string_view program, std::string_view what)
 {
     std::string line;
     {
@@ -21,6 +21,12 @@ void message(std::string_view program, std::string_view what)
         out.put('\n');
         out.flush();
     }
+    return line;
+}
+
+void message(std::string_view program, std::string_view what)
+{
+    const std::string line = messageLine(program, what);
     // One write, so that messages from several threads never interleave within a line.
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);

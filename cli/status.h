@@ -20,6 +20,8 @@ inline constexpr int ExitUsage = 2;
 // text record are, since it may echo an entry or a file name: nothing in it can move the cursor,
 // set a terminal's title or break the line.
 void message(std::string_view program, std::string_view what);
+// The same line, escaped as message() writes it, for a program that gathers many into one write.
+[[nodiscard]] std::string messageLine(std::string_view program, std::string_view what);
 // What a message repeats of an entry: all of it up to 64 bytes, else its start, cut where a
 // character ends, and "…", so that a line of megabytes gives a message of one line's length.
 [[nodiscard]] std::string excerpt(std::string_view entry);

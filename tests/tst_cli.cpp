@@ -1,4 +1,5 @@
 // ean13 end to end: the real executable, its standard input and output, and its exit status.
+#include "child.h"
 #include "process.h"
 #include "version.h"
 
@@ -51,6 +52,8 @@ private slots:
     void lineEndsAndAwkwardBytes();
     void everyLineGivesOneRecordInOrder();
     void aHugeLineIsOneRecordLikeAnyOther();
+    void aHugeFirstLineIsNoHeader_data();
+    void aHugeFirstLineIsNoHeader();
     void aClosedPipeEndsItAsSigpipeDoes();
     void unreadableInputSaysWhy();
     void aFullDiskIsAnErrorNotSuccess();
@@ -234,6 +237,37 @@ void TestCli::aHugeLineIsOneRecordLikeAnyOther()
     QCOMPARE(recs.size(), 2);
     QCOMPARE(recs[0][u"entry"_s].toString().size(), 13 + 8 * 1024 * 1024);
     QCOMPARE(recs[0][u"status"_s].toString(), u"bad-length"_s);
+}
+
+void TestCli::aHugeFirstLineIsNoHeader_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("line");   // repeated to 100 MB
+    QTest::newRow("lines") << QStringList{u"--header"_s} << QByteArray("\t");
+    QTest::newRow("CSV of commas") << QStringList{u"--csv"_s, u"--header"_s} << QByteArray(",");
+    QTest::newRow("CSV of quoted fields") << QStringList{u"--csv"_s, u"--header"_s} << QByteArray("\"\",");
+}
+
+void TestCli::aHugeFirstLineIsNoHeader()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, line);
+    QTemporaryDir dir;
+    QFile input(dir.filePath(u"huge.csv"_s));
+    QVERIFY(input.open(QIODevice::WriteOnly));
+    const QByteArray block = line.repeated((1 << 20) / line.size());
+    for (int i = 0; i < 100; ++i)
+        QVERIFY(input.write(block) == block.size());
+    QVERIFY(input.write("\n4820000000000\n") > 0);
+    input.close();
+    ChildSetup setup;
+    setup.stdinFile = input.fileName();
+    const ChildRun r = runChild(QStringLiteral(EAN13_EXE), args, setup);
+    QCOMPARE(r.signal, 0);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains("the first line is too long to be a header"), r.err.constData());
+    // Read in pieces: a megabyte of header at most, never the hundred.
+    QVERIFY2(r.peakRssKiB < 48 * 1024 * SanitizerMemoryFactor, qPrintable(QString::number(r.peakRssKiB)));
 }
 
 void TestCli::aClosedPipeEndsItAsSigpipeDoes()

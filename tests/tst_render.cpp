@@ -1,11 +1,18 @@
 // ean13 render end to end, and the writers beneath it: every format read back by zxing-cpp from the
 // written file (SVG through rsvg-convert, PDF through pdftoppm), the geometry measured on rasters,
 // the physical sizes, and every refusal leaving no file behind.
+#include "child.h"
 #include "process.h"
 #include "symbolwriter.h"
 
 #include <QPainter>
 #include <QtTest>
+
+#include <sys/socket.h>
+#include <sys/sysmacros.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -77,6 +84,19 @@ private slots:
     void ean13HandsRenderOn();
     void aSpoiledRasterIsNeverWritten_data();
     void aSpoiledRasterIsNeverWritten();
+    void aFullDiskKeepsWhatWasThere_data();
+    void aFullDiskKeepsWhatWasThere();
+    void aSmallFileSystemFillsUp();
+    void nodesAreWrittenIntoNeverReplaced_data();
+    void nodesAreWrittenIntoNeverReplaced();
+    void linksInADirectoryAreNeverFollowed();
+    void aNamedLinkIsFollowedAsCpFollowsIt();
+    void standardOutput_data();
+    void standardOutput();
+    void inputIsReadInBoundedMemory_data();
+    void inputIsReadInBoundedMemory();
+    void theRangesReadBackAtPrintersResolutions_data();
+    void theRangesReadBackAtPrintersResolutions();
     void svgBarsAsRsvgDrawsThem_data();
     void svgBarsAsRsvgDrawsThem();
     void svgReaderTakesOnlyItsOwn_data();
@@ -245,8 +265,37 @@ void TestRender::outputRules_data()
         << QStringList{u"-o"_s, u"out.pdf"_s, u"4820000000000"_s} << 0 << QString() << QStringList{u"out.pdf"_s};
     QTest::newRow("--format wins over the name")
         << QStringList{u"--format"_s, u"png"_s, u"-o"_s, u"out.svg"_s, u"4820000000000"_s} << 0
+        << QString() << QStringList{u"out.svg"_s};   // no --x-dim asked for: nothing to say about it
+    QTest::newRow("an X-dimension asked for, and changed by the pixels")
+        << QStringList{u"--format"_s, u"png"_s, u"--x-dim"_s, u"0.33"_s, u"-o"_s, u"out.png"_s, u"4820000000000"_s} << 0
         << u"ean13 render: X-dimension 0.339 mm (8 pixels a module at 600 dpi) in place of 0.330 mm\n"_s
-        << QStringList{u"out.svg"_s};
+        << QStringList{u"out.png"_s};
+    QTest::newRow("the smallest X at the default resolution: 7 pixels, not 6 that make it too small")
+        << QStringList{u"--x-dim"_s, u"0.264"_s, u"-o"_s, u"out.png"_s, u"4820000000000"_s} << 0
+        << u"ean13 render: X-dimension 0.296 mm (7 pixels a module at 600 dpi) in place of 0.264 mm\n"_s
+        << QStringList{u"out.png"_s};
+    QTest::newRow("the largest X at the default resolution: 15 pixels, not 16 that make it too large")
+        << QStringList{u"--x-dim"_s, u"0.66"_s, u"-o"_s, u"out.png"_s, u"4820000000000"_s} << 0
+        << u"ean13 render: X-dimension 0.635 mm (15 pixels a module at 600 dpi) in place of 0.660 mm\n"_s
+        << QStringList{u"out.png"_s};
+    QTest::newRow("a name without an extension is SVG")
+        << QStringList{u"-o"_s, u"label"_s, u"4820000000000"_s} << 0 << QString() << QStringList{u"label"_s};
+    QTest::newRow("a trailing slash makes a directory, for one code too")
+        << QStringList{u"-o"_s, u"labels/"_s, u"4820000000000"_s} << 0 << QString()
+        << QStringList{u"labels/4820000000000.svg"_s};
+    QTest::newRow("the same file name twice in a batch: said, written once")
+        << QStringList{u"-o"_s, u"out"_s, u"036000291452"_s, u"0036000291452"_s} << 0
+        << u"ean13 render: 0036000291452: the same file as an earlier code of this run, 0036000291452.svg; written once\n"_s
+        << QStringList{u"out/0036000291452.svg"_s};
+    QTest::newRow("a batch that wrote nothing leaves no directory")
+        << QStringList{u"-o"_s, u"new/out"_s, u"4820000000001"_s, u"x"_s} << 1
+        << u"ean13 render: 4820000000001: wrong check digit, it should be 0 (4820000000000); no file written\n"
+           u"ean13 render: x: not a 12- or 13-digit code\n"_s
+        << QStringList();
+    QTest::newRow("several codes to standard output")
+        << QStringList{u"-o"_s, u"-"_s, u"4820000000000"_s, u"5901234123457"_s} << 2
+        << u"ean13 render: standard output takes one symbol: give one CODE, or a directory for several (see ean13 render --help)\n"_s
+        << QStringList();
     QTest::newRow("a UPC-A number")
         << QStringList{u"-o"_s, u"out.svg"_s, u"036000291452"_s} << 0 << QString() << QStringList{u"out.svg"_s};
     QTest::newRow("several codes make the directory")
@@ -263,6 +312,9 @@ void TestRender::outputRules_data()
     QTest::newRow("a letter")
         << QStringList{u"-o"_s, u"out.svg"_s, u"48200000x0000"_s} << 1
         << u"ean13 render: 48200000x0000: not a 12- or 13-digit code\n"_s << QStringList();
+    QTest::newRow("a terminal's title sequence is shown, not obeyed")
+        << QStringList{u"-o"_s, u"out.svg"_s, u"\x1b]0;owned\x07"_s} << 1
+        << u"ean13 render: \\x1b]0;owned\\x07: not a 12- or 13-digit code\n"_s << QStringList();
     QTest::newRow("14 digits are not cut to 13")
         << QStringList{u"-o"_s, u"out.svg"_s, u"48200000000001"_s} << 1
         << u"ean13 render: 48200000000001: not a 12- or 13-digit code\n"_s << QStringList();
@@ -280,11 +332,10 @@ void TestRender::outputRules_data()
     QTest::newRow("resolution out of range")
         << QStringList{u"--dpi"_s, u"30"_s, u"-o"_s, u"out.png"_s, u"4820000000000"_s} << 2
         << u"ean13 render: resolution 30 dpi is out of range: 50 to 2400\n"_s << QStringList();
-    QTest::newRow("a resolution whose whole pixels make X too small")
-        << QStringList{u"--dpi"_s, u"100"_s, u"--x-dim"_s, u"0.264"_s, u"-o"_s, u"out.png"_s, u"4820000000000"_s} << 2
-        << u"ean13 render: at 100 dpi a module is 1 pixel, an X-dimension of 0.254 mm: X-dimension 0.254 mm is out of range:"
-           u" 0.264 mm to 0.660 mm (80% to 200% of 0.330 mm)\n"_s
-        << QStringList();
+    QTest::newRow("a resolution whose nearest whole pixels would make X too small")
+        << QStringList{u"--dpi"_s, u"100"_s, u"--x-dim"_s, u"0.264"_s, u"-o"_s, u"out.png"_s, u"4820000000000"_s} << 0
+        << u"ean13 render: X-dimension 0.508 mm (2 pixels a module at 100 dpi) in place of 0.264 mm\n"_s
+        << QStringList{u"out.png"_s};
     QTest::newRow("the file's directory is missing")
         << QStringList{u"-o"_s, u"missing/out.svg"_s, u"4820000000000"_s} << 2
         << u"ean13 render: cannot write missing/out.svg: its directory does not exist\n"_s << QStringList();
@@ -312,10 +363,13 @@ void TestRender::outputRules()
     QCOMPARE(QString::fromUtf8(p.readAllStandardError()), message);
     QCOMPARE(p.exitCode(), exitCode);
     QStringList seen;
-    QDirIterator it(work.path(), QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(work.path(), QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext())
         seen << QDir(work.path()).relativeFilePath(it.next());
     seen.removeOne(u"file"_s);
+    for (const QString &f : std::as_const(written))   // the directories that hold them
+        for (qsizetype slash = f.indexOf(u'/'); slash > 0; slash = f.indexOf(u'/', slash + 1))
+            seen.removeAll(f.left(slash));
     seen.sort();
     QCOMPARE(seen, written);   // a refusal leaves nothing, not even a temporary file
 }
@@ -325,7 +379,7 @@ void TestRender::aBatchWritesTheGoodOnes()
     QTemporaryDir work;
     QFile list(work.filePath(u"codes.txt"_s));
     QVERIFY(list.open(QIODevice::WriteOnly));
-    list.write("4820000000000\r\n4820000000001\n\nabc\n036000291452\n");
+    list.write("4820000000000\r\n4820000000001\n\nabc\n\x1b]0;owned\x07\x1b[2J\n036000291452\n");
     list.close();
     const Run r = render({u"--format"_s, u"png"_s, u"--dpi"_s, u"300"_s, u"-i"_s, list.fileName(), u"-o"_s,
                           work.filePath(u"out"_s)});
@@ -333,8 +387,11 @@ void TestRender::aBatchWritesTheGoodOnes()
     QCOMPARE(filesIn(work.filePath(u"out"_s)), (QStringList{u"0036000291452.png"_s, u"4820000000000.png"_s}));
     QVERIFY(r.err.contains("4820000000001: wrong check digit, it should be 0"));
     QVERIFY(r.err.contains("abc: not a 12- or 13-digit code"));
-    // 0.33 mm at 300 dpi is 3.9 pixels: 4 pixels, and the X-dimension they make is reported.
-    QVERIFY(r.err.startsWith("ean13 render: X-dimension 0.339 mm (4 pixels a module at 300 dpi) in place of 0.330 mm\n"));
+    QVERIFY(r.err.contains("ean13 render: \\x1b]0;owned\\x07\\x1b[2J: not a 12- or 13-digit code\n"));
+    QVERIFY(!r.err.contains('\x1b'));
+    // No --x-dim: the 4 pixels that the nominal 0.33 mm comes nearest to at 300 dpi, without a word.
+    QVERIFY(!r.err.contains("X-dimension"));
+    QCOMPARE(QImage(work.filePath(u"out/4820000000000.png"_s)).width(), 113 * 4);
 }
 
 void TestRender::ean13HandsRenderOn()
@@ -488,6 +545,328 @@ void TestRender::svgReaderTakesOnlyItsOwn()
     QCOMPARE(!bars.isNull(), readable);
     if (readable)
         QCOMPARE(readBack(bars) == u"4006381333931"_s, from.isEmpty());
+}
+
+namespace {
+
+QByteArray contents(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
+bool writeFile(const QString &file, const QByteArray &bytes)
+{
+    QFile f(file);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// Every name in a directory, hidden ones (temporaries) included.
+QStringList everythingIn(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+mode_t typeOf(const QString &path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & S_IFMT : 0;
+}
+
+} // namespace
+
+void TestRender::aFullDiskKeepsWhatWasThere_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("batch");   // a directory of several codes, or one file
+    for (const QString &format : {u"svg"_s, u"png"_s, u"pdf"_s}) {
+        QTest::newRow(qPrintable(format + u", one file"_s)) << format << false;
+        QTest::newRow(qPrintable(format + u", a batch"_s)) << format << true;
+    }
+}
+
+// A limit on the size of a file (ulimit -f) makes every write past it fail, as a full disk does.
+void TestRender::aFullDiskKeepsWhatWasThere()
+{
+    QFETCH(QString, format);
+    QFETCH(bool, batch);
+    QTemporaryDir work;
+    const QString dir = work.filePath(u"out"_s);
+    QVERIFY(QDir().mkpath(dir));
+    const QString old = dir + u"/4820000000000."_s + format;
+    QVERIFY(writeFile(old, "the old symbol"));
+    ChildSetup setup;
+    setup.fileSizeLimit = 1000;   // less than any symbol
+    const QStringList args = batch ? QStringList{u"--format"_s, format, u"-o"_s, dir, u"4820000000000"_s, u"5901234123457"_s}
+                                   : QStringList{u"-o"_s, old, u"4820000000000"_s};
+    const ChildRun r = runChild(QStringLiteral(RENDER_EXE), args, setup);
+    QCOMPARE(r.signal, 0);   // not killed by SIGXFSZ half way
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains("cannot write " + QFile::encodeName(old) + ": File too large\n"), r.err.constData());
+    if (batch)
+        QVERIFY2(r.err.contains("5901234123457." + format.toUtf8() + ": File too large\n"), r.err.constData());
+    QCOMPARE(contents(old), QByteArray("the old symbol"));
+    QCOMPARE(everythingIn(dir), QStringList{u"4820000000000."_s + format});   // no empty file, no temporary
+}
+
+// A real file system that fills up part way through a batch, where the machine lets a test mount one.
+void TestRender::aSmallFileSystemFillsUp()
+{
+    if (!tool(u"unshare"_s))
+        QSKIP("unshare (util-linux) is not installed");
+    QTemporaryDir work;
+    const QString mount = work.filePath(u"disk"_s);
+    QVERIFY(QDir().mkpath(mount));
+    QStringList codes;
+    for (int i = 0; i < 400; ++i) {
+        QString c = u"4820000%1"_s.arg(i, 5, 10, QChar(u'0'));
+        c += QString::number(ean13::analyse(ean13::asciiCode((c + u'0').toStdString())).expectedCheckDigit.value_or(0));
+        codes << c;
+    }
+    QVERIFY(writeFile(work.filePath(u"codes.txt"_s), codes.join(u'\n').toUtf8() + '\n'));
+    const QString script = u"mount -t tmpfs -o size=200k none \"$1\" || exit 77; "
+                           u"echo old > \"$1/keep.png\"; mkdir \"$1/tiny\"; cp \"$1/keep.png\" \"$1/tiny/%1.png\"; "
+                           u"\"$2\" --format png -o \"$1/tiny\" -i \"$3\"; echo \"status $?\"; "
+                           u"\"$2\" -o \"$1/keep.png\" 4820000000000; echo \"status $?\"; "
+                           u"cat \"$1/keep.png\"; cat \"$1/tiny/%1.png\"; "
+                           u"find \"$1/tiny\" -type f -size 0 | wc -l; find \"$1\" -name '.*' | wc -l; "
+                           u"for f in \"$1\"/tiny/*.png; do [ \"$(head -c 4 \"$f\" | od -An -c | tr -d ' ')\" = '211PNG' ] || "
+                           u"[ \"$f\" = \"$1/tiny/%1.png\" ] || echo \"cut: $f\"; done"_s.arg(codes.last());
+    QProcess p;
+    p.start(u"unshare"_s, {u"-m"_s, u"--propagation"_s, u"private"_s, u"sh"_s, u"-c"_s, script, u"sh"_s, mount,
+                           QStringLiteral(RENDER_EXE), work.filePath(u"codes.txt"_s)});
+    QVERIFY(p.waitForFinished(240000));
+    if (p.exitCode() == 77 || p.exitStatus() != QProcess::NormalExit)
+        QSKIP("this machine lets no test mount a small file system");
+    const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n');
+    const QByteArray err = p.readAllStandardError();
+    QCOMPARE(lines.value(0), u"status 2"_s);   // some files did not fit: said
+    QVERIFY2(err.contains(": No space left on device\n"), err.left(2000).constData());
+    QCOMPARE(lines.value(1), u"status 2"_s);   // and one over an existing file
+    QCOMPARE(lines.value(2), u"old"_s);        // that keeps its old bytes
+    QCOMPARE(lines.value(3), u"old"_s);        // so does the batch's
+    QCOMPARE(lines.value(4), u"0"_s);          // no empty file
+    QCOMPARE(lines.value(5), u"0"_s);          // no temporary
+    QCOMPARE(lines.value(6), QString());       // no file cut short
+}
+
+void TestRender::nodesAreWrittenIntoNeverReplaced_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("err");
+    QTest::newRow("a full device") << u"full"_s << 2 << QByteArray("ean13 render: cannot write node: No space left on device\n");
+    QTest::newRow("the null device") << u"null"_s << 0 << QByteArray();
+    QTest::newRow("a pipe with a reader") << u"fifo"_s << 0 << QByteArray();
+    QTest::newRow("a socket") << u"socket"_s << 2 << QByteArray("ean13 render: cannot write node: No such device or address\n");
+}
+
+// Made in a directory of the test's own, never the machine's /dev.
+void TestRender::nodesAreWrittenIntoNeverReplaced()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, err);
+    QTemporaryDir work;
+    const QString node = work.filePath(u"node"_s);
+    const QByteArray name = QFile::encodeName(node);
+    mode_t type = 0;
+    int socketFd = -1;
+    if (kind == u"full"_s || kind == u"null"_s) {
+        type = S_IFCHR;
+        if (::mknod(name.constData(), S_IFCHR | 0600, makedev(1, kind == u"full"_s ? 7 : 3)) != 0)
+            QSKIP("mknod needs root");
+    } else if (kind == u"fifo"_s) {
+        type = S_IFIFO;
+        QVERIFY(::mkfifo(name.constData(), 0600) == 0);
+    } else {
+        type = S_IFSOCK;
+        socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        QVERIFY(static_cast<std::size_t>(name.size()) < sizeof address.sun_path);
+        std::memcpy(address.sun_path, name.constData(), static_cast<std::size_t>(name.size()));
+        QVERIFY(::bind(socketFd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0);
+    }
+    QProcess reader;   // the pipe's other end, as `cat node > got` would be
+    if (kind == u"fifo"_s) {
+        reader.start(u"sh"_s, {u"-c"_s, u"cat \"$0\" > \"$1\""_s, node, work.filePath(u"got.svg"_s)});
+        QVERIFY(reader.waitForStarted());
+    }
+    QProcess p;
+    p.setWorkingDirectory(work.path());
+    p.start(QStringLiteral(RENDER_EXE), {u"-o"_s, u"node"_s, u"4820000000000"_s});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.readAllStandardError(), err);
+    QCOMPARE(p.exitCode(), exitCode);
+    QCOMPARE(typeOf(node), type);
+    if (kind == u"fifo"_s) {
+        QVERIFY(reader.waitForFinished(60000));
+        QCOMPARE(readBack(rasterOfFile(work.filePath(u"got.svg"_s), work.path())), u"4820000000000"_s);
+    }
+    QCOMPARE(everythingIn(work.path()).filter(u".part"_s), QStringList());
+    if (socketFd >= 0)
+        ::close(socketFd);
+}
+
+// In a shared directory another user may plant links with the names that a batch will write.
+void TestRender::linksInADirectoryAreNeverFollowed()
+{
+    QTemporaryDir work;
+    const QString dir = work.filePath(u"shared"_s);
+    QVERIFY(QDir().mkpath(dir));
+    const QString victim = work.filePath(u"victim"_s);
+    QVERIFY(writeFile(victim, "not yours"));
+    QVERIFY(QFile::link(victim, dir + u"/4820000000000.svg"_s));
+    QVERIFY(QFile::link(work.filePath(u"created"_s), dir + u"/5901234123457.svg"_s));   // to nothing yet
+    const Run r = render({u"-o"_s, dir, u"4820000000000"_s, u"5901234123457"_s, u"2000000000008"_s});
+    QCOMPARE(r.exitCode, 2);
+    QCOMPARE(r.err, "ean13 render: cannot write " + QFile::encodeName(dir) + "/4820000000000.svg: a symbolic link; not written "
+                    "through, left as it is\n" + "ean13 render: cannot write " + QFile::encodeName(dir)
+                    + "/5901234123457.svg: a symbolic link; not written through, left as it is\n");
+    QCOMPARE(contents(victim), QByteArray("not yours"));
+    QVERIFY(!QFile::exists(work.filePath(u"created"_s)));
+    QCOMPARE(QFileInfo(dir + u"/4820000000000.svg"_s).symLinkTarget(), victim);
+    QCOMPARE(QFileInfo(dir + u"/5901234123457.svg"_s).symLinkTarget(), work.filePath(u"created"_s));
+    QCOMPARE(everythingIn(dir), (QStringList{u"2000000000008.svg"_s, u"4820000000000.svg"_s, u"5901234123457.svg"_s}));
+}
+
+// One OUT that the user named: as cp does, a link to a file is followed and one to nothing refused.
+void TestRender::aNamedLinkIsFollowedAsCpFollowsIt()
+{
+    QTemporaryDir work;
+    const QString file = work.filePath(u"real.svg"_s);
+    QVERIFY(writeFile(file, "old"));
+    QVERIFY(QFile::link(file, work.filePath(u"link.svg"_s)));
+    QCOMPARE(render({u"-o"_s, work.filePath(u"link.svg"_s), u"4820000000000"_s}).exitCode, 0);
+    QCOMPARE(QFileInfo(work.filePath(u"link.svg"_s)).symLinkTarget(), file);
+    QCOMPARE(readBack(rasterOfFile(file, work.path())), u"4820000000000"_s);
+
+    QVERIFY(QFile::link(work.filePath(u"nowhere.svg"_s), work.filePath(u"dangling.svg"_s)));
+    const Run r = render({u"-o"_s, work.filePath(u"dangling.svg"_s), u"4820000000000"_s});
+    QCOMPARE(r.exitCode, 2);
+    QCOMPARE(r.err, "ean13 render: cannot write " + QFile::encodeName(work.filePath(u"dangling.svg"_s))
+                        + ": a symbolic link to nothing; not written through\n");
+    QVERIFY(!QFile::exists(work.filePath(u"nowhere.svg"_s)));
+}
+
+void TestRender::standardOutput_data()
+{
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<bool>("append");   // standard output opened as >> opens it
+    QTest::newRow("-") << u"-"_s << false;
+    QTest::newRow("- appended") << u"-"_s << true;
+    QTest::newRow("/dev/stdout appended") << u"/dev/stdout"_s << true;
+    QTest::newRow("/dev/fd/1 appended") << u"/dev/fd/1"_s << true;
+}
+
+void TestRender::standardOutput()
+{
+    QFETCH(QString, out);
+    QFETCH(bool, append);
+    QTemporaryDir work;
+    const QString log = work.filePath(u"log.txt"_s);
+    QVERIFY(writeFile(log, "what the log held\n"));
+    ChildSetup setup;
+    setup.stdoutFile = log;
+    setup.appendStdout = append;
+    const ChildRun r = runChild(QStringLiteral(RENDER_EXE), {u"-o"_s, out, u"4820000000000"_s}, setup);
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.err, QByteArray());
+    const QByteArray written = contents(log);
+    const QByteArray svg = append ? written.mid(18) : written;
+    QCOMPARE(written.startsWith("what the log held\n"), append);
+    QVERIFY(svg.startsWith("<?xml"));
+    QVERIFY(writeFile(work.filePath(u"symbol.svg"_s), svg));
+    QCOMPARE(readBack(rasterOfFile(work.filePath(u"symbol.svg"_s), work.path())), u"4820000000000"_s);
+    QCOMPARE(typeOf(log), mode_t(S_IFREG));
+    QCOMPARE(everythingIn(work.path()), (QStringList{u"log.txt"_s, u"raster.png"_s, u"symbol.svg"_s}));
+}
+
+void TestRender::inputIsReadInBoundedMemory_data()
+{
+    QTest::addColumn<QByteArray>("line");   // repeated to 64 MB
+    QTest::addColumn<bool>("lineEnds");
+    QTest::addColumn<QByteArray>("err");    // the end of the first message
+    QTest::newRow("one endless line of NUL bytes, as /dev/zero gives")
+        << QByteArray(1, '\0') << false
+        << QByteArray("ean13 render: ") + QByteArray("\\x00").repeated(64) + "\xe2\x80\xa6: not a 12- or 13-digit code\n";
+    QTest::newRow("millions of short lines") << QByteArray("4820000000001\n") << true
+        << QByteArray(" 4820000000001: wrong check digit, it should be 0 (4820000000000); no file written\n");
+}
+
+// Measured on the program itself: its peak memory after reading 64 MB, then a last good code.
+void TestRender::inputIsReadInBoundedMemory()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(bool, lineEnds);
+    QFETCH(QByteArray, err);
+    QTemporaryDir work;
+    QFile input(work.filePath(u"input"_s));
+    QVERIFY(input.open(QIODevice::WriteOnly));
+    const QByteArray block = line.repeated((1 << 20) / line.size());
+    qint64 total = 0;
+    while (total + block.size() <= 64 << 20)
+        total += input.write(block);
+    QVERIFY(input.write(lineEnds ? "036000291452\n" : "\n036000291452\n") > 0);
+    input.close();
+
+    ChildSetup setup;
+    setup.stdinFile = input.fileName();
+    setup.workingDirectory = work.path();
+    const ChildRun r = runChild(QStringLiteral(RENDER_EXE), {u"-i"_s, u"-"_s, u"-o"_s, u"out"_s}, setup);
+    QCOMPARE(r.signal, 0);
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.left(r.err.indexOf('\n') + 1).endsWith(err), r.err.left(200).constData());
+    QCOMPARE(filesIn(work.filePath(u"out"_s)), QStringList{u"0036000291452.svg"_s});
+    // A single code takes about 25 MB; the input, held whole, would take 64 MB more at the least.
+    QVERIFY2(r.peakRssKiB < 64 * 1024 * SanitizerMemoryFactor, qPrintable(QString::number(r.peakRssKiB)));
+}
+
+void TestRender::theRangesReadBackAtPrintersResolutions_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QStringList>("options");
+    // The corners of the documented ranges, each with the widest bar width reduction: the lowest
+    // bars with digits, the tallest without.
+    for (const QString &format : {u"svg"_s, u"pdf"_s, u"png"_s}) {
+        QTest::newRow(qPrintable(format + u", X 0.264, lowest, digits"_s))
+            << format << QStringList{u"--x-dim"_s, u"0.264"_s, u"--height"_s, u"9.141"_s, u"--bwr"_s, u"0.066"_s};
+        QTest::newRow(qPrintable(format + u", X 0.264, tallest, no digits"_s))
+            << format << QStringList{u"--x-dim"_s, u"0.264"_s, u"--height"_s, u"36.56"_s, u"--bwr"_s, u"0.066"_s, u"--no-text"_s};
+        QTest::newRow(qPrintable(format + u", X 0.660, lowest, no digits"_s))
+            << format << QStringList{u"--x-dim"_s, u"0.66"_s, u"--height"_s, u"22.85"_s, u"--bwr"_s, u"0.165"_s, u"--no-text"_s};
+        QTest::newRow(qPrintable(format + u", X 0.660, tallest, digits"_s))
+            << format << QStringList{u"--x-dim"_s, u"0.66"_s, u"--height"_s, u"91.4"_s, u"--bwr"_s, u"0.165"_s};
+    }
+}
+
+// What a printer makes of the file at its resolution, read by zbar and by zxing-cpp.
+void TestRender::theRangesReadBackAtPrintersResolutions()
+{
+    QFETCH(QString, format);
+    QFETCH(QStringList, options);
+    if (!tool(u"zbarimg"_s) || !tool(u"rsvg-convert"_s) || !tool(u"pdftoppm"_s))
+        QSKIP("zbarimg (zbar-tools), rsvg-convert (librsvg2-bin) or pdftoppm (poppler-utils) is not installed");
+    QTemporaryDir work;
+    const QString file = work.filePath(u"symbol."_s + format);
+    for (const int dpi : {300, 600, 1200}) {
+        const Run r = render(QStringList(options) << u"--dpi"_s << QString::number(dpi) << u"-o"_s << file << u"5901234123457"_s);
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        const QString png = work.filePath(u"printed.png"_s);
+        QFile::remove(png);
+        if (format == u"svg"_s)
+            QProcess::execute(u"rsvg-convert"_s, {u"-d"_s, QString::number(dpi), u"-p"_s, QString::number(dpi), u"-b"_s, u"white"_s, u"-o"_s, png, file});
+        else if (format == u"pdf"_s)
+            QProcess::execute(u"pdftoppm"_s, {u"-r"_s, QString::number(dpi), u"-png"_s, u"-singlefile"_s, file, work.filePath(u"printed"_s)});
+        else
+            QFile::copy(file, png);
+        QProcess zbar;
+        zbar.start(u"zbarimg"_s, {u"-q"_s, u"--raw"_s, png});
+        QVERIFY(zbar.waitForFinished(60000));
+        QCOMPARE(QString::fromUtf8(zbar.readAllStandardOutput()).trimmed(), u"5901234123457"_s);
+        QCOMPARE(readBack(QImage(png)), u"5901234123457"_s);
+    }
 }
 
 QTEST_MAIN(TestRender)

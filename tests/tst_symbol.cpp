@@ -189,9 +189,11 @@ void TestSymbol::options_data()
                                      << u"bar height 46.000 mm is out of range for X 0.330 mm: 11.425 mm to 45.700 mm"_s;
     QTest::newRow("bwr") << 0.330 << 0.0 << 0.030 << QString();
     QTest::newRow("bwr too large") << 0.330 << 0.0 << 0.2
-                                   << u"bar width reduction 0.200 mm is out of range for X 0.330 mm: 0 to 0.165 mm"_s;
+                                   << u"bar width reduction 0.200 mm is out of range for X 0.330 mm: 0 to 0.083 mm"_s;
+    QTest::newRow("bwr of half a module: too thin for readers at some resolutions") << 0.330 << 0.0 << 0.165
+                                   << u"bar width reduction 0.165 mm is out of range for X 0.330 mm: 0 to 0.083 mm"_s;
     QTest::newRow("bwr negative") << 0.330 << 0.0 << -0.01
-                                  << u"bar width reduction -0.010 mm is out of range for X 0.330 mm: 0 to 0.165 mm"_s;
+                                  << u"bar width reduction -0.010 mm is out of range for X 0.330 mm: 0 to 0.083 mm"_s;
     QTest::newRow("not a number") << qQNaN() << 0.0 << 0.0
                                   << u"X-dimension nan mm is out of range: 0.264 mm to 0.660 mm (80% to 200% of 0.330 mm)"_s;
 }

@@ -10,6 +10,9 @@
 #include <QMimeData>
 #include <QPrintDialog>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -80,6 +83,8 @@ private slots:
     void wrongCheckDigitIsRefused_data();
     void wrongCheckDigitIsRefused();
     void aSymbolThatDoesNotReadBackIsNotSaved();
+    void aFullDiskKeepsTheOldFileAndSaysWhy_data();
+    void aFullDiskKeepsTheOldFileAndSaysWhy();
     void escapeHidesAsTheCloseBoxDoes();
 
 private:
@@ -273,6 +278,61 @@ void TestSymbolMenu::aSymbolThatDoesNotReadBackIsNotSaved()
     ean13::setRasterFaultForTesting({});
     QCOMPARE(text, NotReadBack);
     QCOMPARE(filesIn(work.path()), QStringList());
+}
+
+void TestSymbolMenu::aFullDiskKeepsTheOldFileAndSaysWhy_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("svg") << u"label.svg"_s;
+    QTest::newRow("png") << u"label.png"_s;
+    QTest::newRow("pdf") << u"label.pdf"_s;
+}
+
+// A limit on the size of files (ulimit -f) fails every write past it, as a full disk does.
+void TestSymbolMenu::aFullDiskKeepsTheOldFileAndSaysWhy()
+{
+    QFETCH(QString, file);
+    {
+        QFile old(work.filePath(file));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("the old symbol");
+    }
+    showPictureOf(u"4820000000000"_s);
+    QStringList boxes;
+    whenOpen<QFileDialog>([&boxes, file](QFileDialog *dialog) {
+        auto *name = dialog->findChild<QLineEdit *>(u"fileNameEdit"_s);
+        QTRY_VERIFY(name->hasFocus());
+        name->selectAll();
+        type(file);
+        // The dialog asks whether to replace the file; then the program says what became of it.
+        auto answer = [&boxes](QMessageBox *box) {
+            boxes << box->text();
+            if (QAbstractButton *yes = box->button(QMessageBox::Yes))
+                yes->click();
+            else
+                QTest::keyClick(box, Qt::Key_Return);
+        };
+        whenOpen<QMessageBox>([answer](QMessageBox *box) {
+            whenOpen<QMessageBox>(answer);
+            answer(box);
+        });
+        press(Qt::Key_Return);
+    });
+    rlimit before{};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &before) == 0);
+    rlimit small = before;
+    small.rlim_cur = 1000;   // less than any symbol
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
+    press(Qt::Key_S, Qt::ControlModifier);
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &before) == 0);
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes.at(1), u"Не удалось сохранить файл "_s + QDir::toNativeSeparators(work.filePath(file))
+                              + u": файл больше, чем разрешено"_s);
+    QFile old(work.filePath(file));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("the old symbol"));
+    QCOMPARE(QDir(work.path()).entryList(QDir::Files | QDir::Hidden), QStringList{file});   // no temporary left
 }
 
 void TestSymbolMenu::escapeHidesAsTheCloseBoxDoes()

@@ -110,10 +110,11 @@ void ean13::paintSymbol(QPainter &painter, const Symbol &symbol, double bwr)
         f->paintSymbol(painter, symbol, bwr);
 }
 
-bool ean13::saveWhole(const QString &path, const QByteArray &bytes, QString *error)
+ean13::WriteError ean13::saveWhole(const QString &path, const QByteArray &bytes)
 {
-    const deferred::Features *f = deferred::features();
-    return f && f->saveWhole(path, bytes, error);
+    if (const deferred::Features *f = deferred::features())
+        return f->saveWhole(path, bytes);
+    return {WriteProblem::System, 0, deferred::modulePath()};
 }
 
 std::optional<ean13::SymbolFormat> ean13::symbolFormat(QStringView name)

@@ -9,6 +9,7 @@
 #include "printing.h"
 #include "reader.h"
 #include "symbolwriter.h"
+#include "wholefile.h"
 
 namespace deferred {
 
@@ -17,14 +18,14 @@ namespace deferred {
 struct Features
 {
     int size = sizeof(Features);
-    int version = 2;
+    int version = 3;
     QStringList (*findCodes)(const QImage &, const reader::GiveUp &) = nullptr;
     reader::FileCodes (*readCodes)(const QString &, const reader::GiveUp &) = nullptr;
     reader::LoadedImage (*loadImageData)(const QByteArray &) = nullptr;
     ean13::Rendered (*renderSymbol)(const ean13::Code &, ean13::SymbolFormat, const ean13::RenderSettings &) = nullptr;
     ean13::Rendered (*renderImage)(const ean13::Code &, const ean13::RenderSettings &) = nullptr;
     void (*paintSymbol)(QPainter &, const ean13::Symbol &, double) = nullptr;
-    bool (*saveWhole)(const QString &, const QByteArray &, QString *) = nullptr;
+    ean13::WriteError (*saveWhole)(const QString &, const QByteArray &) = nullptr;
     std::optional<ean13::SymbolFormat> (*symbolFormat)(QStringView) = nullptr;
     QString (*suffix)(ean13::SymbolFormat) = nullptr;
     ean13::PrintResult (*printSymbol)(QWidget *, const QString &, const ean13::Symbol &, double) = nullptr;

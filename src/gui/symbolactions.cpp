@@ -2,6 +2,7 @@
 
 #include "printing.h"
 #include "symbolwriter.h"
+#include "wholefile.h"
 #include "windows.h"
 
 #include <QAction>
@@ -15,6 +16,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cerrno>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -29,6 +31,35 @@ QAction *makeAction(QWidget *window, const QString &text, const QKeySequence &ke
     action->setShortcutContext(Qt::WindowShortcut);
     window->addAction(action);
     return action;
+}
+
+// Why a file was not saved, in the words of the rest of the window; the system's own words for
+// anything rarer.
+QString writeReason(const ean13::WriteError &e)
+{
+    switch (e.problem) {
+    case ean13::WriteProblem::None: return {};
+    case ean13::WriteProblem::DanglingLink: return u"это ссылка на файл, которого нет"_s;
+    case ean13::WriteProblem::Directory: return u"это папка, а не файл"_s;
+    case ean13::WriteProblem::LinkInFolder: return u"это символическая ссылка"_s;
+    case ean13::WriteProblem::NotRegularInFolder: return u"это не обычный файл, а канал, устройство или сокет"_s;
+    case ean13::WriteProblem::System: break;
+    }
+    switch (e.code) {
+    case ENOSPC: return u"на диске нет места"_s;
+#ifdef EDQUOT
+    case EDQUOT: return u"исчерпана дисковая квота"_s;
+#endif
+    case EFBIG: return u"файл больше, чем разрешено"_s;
+    case EACCES:
+    case EPERM: return u"нет прав на запись"_s;
+    case EROFS: return u"диск доступен только для чтения"_s;
+    case ENOENT: return u"такой папки нет"_s;
+    case ENOTDIR: return u"часть пути не папка"_s;
+    case EIO: return u"ошибка ввода-вывода"_s;
+    case ENAMETOOLONG: return u"слишком длинное имя"_s;
+    default: return e.systemText;
+    }
 }
 
 const QString NotReadBack = u"Проверка не прошла: декодер не прочитал нарисованный штрих-код. Ничего не записано."_s;
@@ -123,9 +154,8 @@ void SymbolActions::saveAs()
         showMessage(m_window, NotReadBack);
         return;
     }
-    QString error;
-    if (!ean13::saveWhole(path, r.bytes, &error))
-        showMessage(m_window, u"Не удалось сохранить файл %1: %2"_s.arg(QDir::toNativeSeparators(path), error));
+    if (const ean13::WriteError e = ean13::saveWhole(path, r.bytes); !e.ok())
+        showMessage(m_window, u"Не удалось сохранить файл %1: %2"_s.arg(QDir::toNativeSeparators(path), writeReason(e)));
 }
 
 void SymbolActions::print()

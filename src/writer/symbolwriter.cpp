@@ -7,10 +7,10 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 #include <ZXing/ReadBarcode.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -463,9 +463,24 @@ QString suffix(SymbolFormat format)
 PixelGrid pixelGrid(const SymbolOptions &options, int dpi)
 {
     PixelGrid g;
-    g.pixelsPerModule = std::max(1, static_cast<int>(std::lround(options.xMm / MmPerInch * dpi)));
+    // The nearest whole number of pixels that keeps X in its range: 0.264 mm at 600 dpi is 6.24
+    // pixels, and 6 would make 0.254 mm.
+    const double pixels = options.xMm / MmPerInch * dpi;
+    const int fewest = std::max(1, static_cast<int>(std::ceil(MinXmm / MmPerInch * dpi - 1e-9)));
+    const int most = static_cast<int>(std::floor(MaxXmm / MmPerInch * dpi + 1e-9));
+    g.pixelsPerModule = std::max(1, static_cast<int>(std::lround(pixels)));
+    if (fewest <= most)
+        g.pixelsPerModule = std::clamp(g.pixelsPerModule, fewest, most);
     g.xMm = g.pixelsPerModule * MmPerInch / dpi;
-    g.bwrPixels = static_cast<int>(std::lround(options.bwrMm / MmPerInch * dpi));
+    g.options = options;
+    g.options.xMm = g.xMm;
+    if (checkOptions(options).empty()) {
+        const double nominal = NominalBarHeight * g.xMm;
+        if (g.options.barHeightMm)
+            g.options.barHeightMm = std::clamp(*g.options.barHeightMm, MinBarHeightFactor * nominal, MaxBarHeightFactor * nominal);
+        g.options.bwrMm = std::min(g.options.bwrMm, MaxBwrFactor * g.xMm);
+    }
+    g.bwrPixels = static_cast<int>(std::lround(g.options.bwrMm / MmPerInch * dpi));
     return g;
 }
 
@@ -479,8 +494,7 @@ std::string checkSettings(const RenderSettings &settings, SymbolFormat format)
         return "resolution " + std::to_string(settings.dpi) + " dpi is out of range: " + std::to_string(MinDpi)
                + " to " + std::to_string(MaxDpi);
     const PixelGrid g = pixelGrid(settings.symbol, settings.dpi);
-    SymbolOptions rounded = settings.symbol;
-    rounded.xMm = g.xMm;
+    const SymbolOptions &rounded = g.options;
     if (checkOptions(rounded).empty() && g.bwrPixels < g.pixelsPerModule)
         return {};
     char text[160];
@@ -506,9 +520,7 @@ void paintSymbol(QPainter &p, const Symbol &s, double bwr)
 Rendered renderImage(const Code &code, const RenderSettings &settings)
 {
     const PixelGrid g = pixelGrid(settings.symbol, settings.dpi);
-    SymbolOptions options = settings.symbol;
-    options.xMm = g.xMm;   // the height in millimetres stays as asked; the modules follow the pixels
-    const std::optional<Symbol> s = layoutSymbol(code, options);
+    const std::optional<Symbol> s = layoutSymbol(code, g.options);   // the height in millimetres as asked, where it may be
     if (!s)
         return {RenderError::NotThirteenDigits, {}, {}};
     QImage image = oneBit(raster(*s, g.pixelsPerModule, g.bwrPixels));
@@ -527,7 +539,8 @@ Rendered renderSymbol(const Code &code, SymbolFormat format, const RenderSetting
             buffer.open(QIODevice::WriteOnly);
             // Quality 80 is zlib's fastest level: a third of the default's time, for a file of 2.3 KB
             // in place of 1.3 KB at 600 dpi (quality 90 and up store the pixels uncompressed).
-            r.image.save(&buffer, "PNG", 80);
+            if (!r.image.save(&buffer, "PNG", 80))
+                r = {RenderError::NotReadBack, {}, {}};   // nothing whole to write
         }
         return r;
     }
@@ -545,8 +558,11 @@ Rendered renderSymbol(const Code &code, SymbolFormat format, const RenderSetting
             r.bytes = std::move(bytes);
         return r;
     }
-    // No reader of PDF in the toolkit: the raster gets the very painting commands the page got.
-    Rendered r = verified(*s, raster(*s, CheckPixelsPerModule, static_cast<int>(std::lround(bwr * CheckPixelsPerModule))));
+    // No reader of PDF in the toolkit: the raster gets the very painting commands the page got. A
+    // bar width reduction needs finer pixels to show as it is: at 2 a module, a quarter module
+    // rounded to half of one.
+    const int checkPixels = bwr > 0 ? 4 * CheckPixelsPerModule : CheckPixelsPerModule;
+    Rendered r = verified(*s, raster(*s, checkPixels, static_cast<int>(std::lround(bwr * checkPixels))));
     if (r.error == RenderError::None)
         r.bytes = pdfOf(*s, xMm, bwr);
     return r;
@@ -572,16 +588,6 @@ std::string readEan13(const QImage &image)
     if (!result.isValid() || result.format() != ZXing::BarcodeFormat::EAN13)
         return {};
     return result.text();
-}
-
-bool saveWhole(const QString &path, const QByteArray &bytes, QString *error)
-{
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    if (error)
-        *error = file.errorString();
-    return false;
 }
 
 void setRasterFaultForTesting(std::function<void(QImage &)> fault)

@@ -36,6 +36,9 @@ struct PixelGrid
     int pixelsPerModule = 0;
     double xMm = 0;
     int bwrPixels = 0;
+    // The options as the pixels make them: X as above, a bar height and a bar width reduction
+    // that were in range for the X asked for brought into range for this one.
+    SymbolOptions options;
 };
 [[nodiscard]] PixelGrid pixelGrid(const SymbolOptions &options, int dpi);
 
@@ -73,9 +76,6 @@ void paintSymbol(QPainter &painter, const Symbol &symbol, double bwr);
 
 // The 13 digits that the decoder reads from an image as EAN-13, or an empty string.
 [[nodiscard]] std::string readEan13(const QImage &image);
-
-// Writes the bytes to `path` through a temporary file that replaces it only when complete.
-[[nodiscard]] bool saveWhole(const QString &path, const QByteArray &bytes, QString *error);
 
 // For tests: called with every raster before it is read back, so that a test can spoil it.
 void setRasterFaultForTesting(std::function<void(QImage &)> fault);
