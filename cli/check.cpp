@@ -1,14 +1,21 @@
 #include "check.h"
 
+#include "delimiter.h"
 #include "input.h"
 #include "records.h"
 #include "status.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <memory>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace ean13::cli {
 
@@ -16,6 +23,10 @@ namespace {
 
 constexpr std::string_view Program = "ean13";
 constexpr std::string_view ArgumentsSource = "(command line)";
+// What is read of an input before its delimiter is judged: its first line, or this much of it.
+constexpr std::size_t DelimiterSample = 1 << 16;
+// An unknown column's message lists this many of the fields found, no more.
+constexpr std::size_t FieldsListed = 20;
 
 // A code has 8 to 14 digits (GTIN-8 to GTIN-14), spaces and hyphens aside.
 bool couldBeACode(std::string_view arg)
@@ -36,145 +47,272 @@ bool namesAFile(const std::string &arg)
     return std::filesystem::exists(std::filesystem::u8path(arg), error);
 }
 
-bool allDigits(std::string_view s)
+bool isDirectory(const std::string &name)
 {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    std::error_code error;
+    return std::filesystem::is_directory(std::filesystem::u8path(name), error);
+}
+
+bool isTerminal(int fd)
+{
+#ifdef _WIN32
+    return _isatty(fd) != 0;
+#else
+    return isatty(fd) != 0;
+#endif
+}
+
+// Codes that name files or directories were meant as inputs: a usage error that says how to read
+// them. A code with a slash is checked as given, with a word that it names no file.
+std::optional<int> refuseFilesGivenAsCodes(const std::vector<std::string> &codes)
+{
+    for (const std::string &code : codes) {
+        if (couldBeACode(code))
+            continue;
+        if (isDirectory(code))
+            return usageError(Program, "'" + code + "' is a directory, not a code; to check a file in it, say -i FILE");
+        if (namesAFile(code))
+            return usageError(Program, "'" + code + "' is a file, not a code; to check the entries it holds, say -i '" + code + "'");
+    }
+    for (const std::string &code : codes) {
+        if (code.find_first_of("/\\") != std::string::npos)
+            message(Program, "'" + code + "' is checked as a code: there is no such file (to read a file, say -i FILE)");
+    }
+    return std::nullopt;
+}
+
+// The first fields of a header, as the message about an unknown column shows them.
+std::string listOfFields(const std::vector<std::string_view> &names)
+{
+    std::string list;
+    for (std::size_t i = 0; i < names.size() && i < FieldsListed; ++i)
+        list += (i ? ", '" : "'") + excerpt(names[i]) + "'";
+    if (names.size() > FieldsListed)
+        list += ", …";
+    return list;
 }
 
 // The column that the options ask for, given the names in an input's header: 0 for the whole
 // line, or -1 with the reason in `error`.
-int columnInHeader(const std::vector<std::string_view> &names, const CheckOptions &options, int number,
+int columnInHeader(const std::vector<std::string_view> &names, const CheckOptions &options, char delimiter,
                    const std::string &input, std::string &error)
 {
     if (names.empty()) {
         error = input + ": the first line is too long to be a header";
         return -1;
     }
-    if (options.column.empty())
-        return 0;
-    if (allDigits(options.column))
-        return number;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        std::string_view name = names[i];
-        if (i == 0 && name.substr(0, 3) == "\xEF\xBB\xBF")
-            name.remove_prefix(3);   // the byte-order mark that spreadsheets put first
-        if (name == options.column)
-            return static_cast<int>(i) + 1;
-    }
-    error = input + " has no column named '" + options.column + "' in its first line";
+    if (options.column.empty() || options.columnNumber > 0)
+        return options.columnNumber;
+    const auto found = std::find(names.begin(), names.end(), options.column);
+    if (found != names.end())
+        return static_cast<int>(found - names.begin()) + 1;
+    error = input + " has no column named '" + options.column + "'; its first line, split at the delimiter '"
+          + delimiterName(delimiter) + (options.delimiterGiven ? "'" : "' (detected)") + ", has "
+          + (names.size() == 1 ? "the one field " : "the fields ") + listOfFields(names)
+          + "; if another character separates them, say --delimiter C";
     return -1;
+}
+
+// XLSX and ODS files are zip files; so are others that are no list either. Their first bytes are
+// ASCII, and so the same whatever the encoding.
+bool isZipFile(std::string_view start)
+{
+    return start.substr(0, 4) == std::string_view("PK\x03\x04", 4);
+}
+
+// One run of the check: its output, its records and the buffer every input is read through.
+class CheckRun
+{
+public:
+    explicit CheckRun(const CheckOptions &options)
+        : m_options(options), m_out([this](std::string_view bytes) { return m_stdout.write(bytes); }),
+          m_records(m_out, {options.format, options.rules, options.column, options.lineNumbers || severalInputs(options)})
+    {
+    }
+
+    static bool severalInputs(const CheckOptions &options)
+    {
+        const std::size_t inputs = std::max<std::size_t>(options.inputs.size(), options.codes.empty() ? 1 : 0);
+        return inputs + (options.codes.empty() ? 0 : 1) > 1;
+    }
+
+    void checkCodes();
+    [[nodiscard]] int readInput(const std::string &name);   // 0, or the exit status of a failure
+    [[nodiscard]] bool outputFailed() const { return m_out.failed(); }
+    [[nodiscard]] int finish();
+
+private:
+    [[nodiscard]] bool needsDelimiter() const { return !m_options.delimiterGiven && (m_options.csv || !m_options.column.empty()); }
+    std::string readStart(InputFile &file, Transcoder &text, const std::string &name, std::string &start, bool &ended);
+    template <class Reader>
+    std::string readRest(Reader &reader, InputFile &file, Transcoder &text, const std::string &name, bool ended);
+    template <class Reader>
+    std::string read(Reader &reader, InputFile &file, Transcoder &text, const std::string &name, std::string_view start,
+                     bool ended);
+
+    const CheckOptions &m_options;
+    StandardOutput m_stdout;
+    Output m_out;
+    Records m_records;
+    std::vector<char> m_buffer;   // made for the first input: `ean13 CODE` needs none
+};
+
+void CheckRun::checkCodes()
+{
+    m_records.setSource(ArgumentsSource, severalInputs(m_options));
+    long long position = 0;
+    for (const std::string &code : m_options.codes) {
+        m_records.entry(code, ++position);
+        if (m_out.failed())
+            return;
+    }
+}
+
+// Reads the start of an input, up to its first line end, to judge what it is and its delimiter by.
+std::string CheckRun::readStart(InputFile &file, Transcoder &text, const std::string &name, std::string &start, bool &ended)
+{
+    while (start.find('\n') == std::string::npos && start.size() < DelimiterSample) {
+        const long long n = file.read(m_buffer.data(), m_buffer.size());
+        if (n < 0)
+            return "cannot read " + name + ": " + std::strerror(errno);
+        if (n == 0) {
+            start.append(text.finish());
+            ended = true;
+            break;
+        }
+        start.append(text.convert(std::string_view(m_buffer.data(), static_cast<std::size_t>(n))));
+    }
+    return {};
 }
 
 // Reads the input to its end, or until the output or the reader fails; says why, if it failed.
 template <class Reader>
-std::string readAll(Reader &reader, InputFile &file, const std::string &name, Output &out, std::vector<char> &buffer)
+std::string CheckRun::readRest(Reader &reader, InputFile &file, Transcoder &text, const std::string &name, bool ended)
 {
-    for (;;) {
-        const long long n = file.read(buffer.data(), buffer.size());
+    while (!ended) {
+        const long long n = file.read(m_buffer.data(), m_buffer.size());
         if (n < 0) {
             const int error = errno;
             reader.finish();   // what was read is reported
             return "cannot read " + name + ": " + std::strerror(error);
         }
-        if (n == 0)
+        if (n == 0) {
+            reader.feed(text.finish());
             break;
-        reader.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
-        if (out.failed() || reader.stopped())
+        }
+        reader.feed(text.convert(std::string_view(m_buffer.data(), static_cast<std::size_t>(n))));
+        if (m_out.failed() || reader.stopped())
             return {};
         // Input that comes slowly (a terminal, tail -f) is answered as it comes; a file or a
         // busy pipe fills the buffer and keeps its output for one large write.
-        if (static_cast<std::size_t>(n) < buffer.size())
-            out.flush();
+        if (static_cast<std::size_t>(n) < m_buffer.size())
+            m_out.flush();
     }
     reader.finish();
     return {};
+}
+
+template <class Reader>
+std::string CheckRun::read(Reader &reader, InputFile &file, Transcoder &text, const std::string &name,
+                           std::string_view start, bool ended)
+{
+    reader.feed(start);
+    if (m_out.failed() || reader.stopped())
+        return {};
+    if (!start.empty())
+        m_out.flush();   // the first line may be all a terminal has given so far
+    return readRest(reader, file, text, name, ended);
+}
+
+int CheckRun::readInput(const std::string &name)
+{
+    const std::string shownName = name == "-" ? std::string("standard input") : name;
+    m_out.flush();   // the records so far come before any message
+    if (name != "-" && isDirectory(name))
+        return failure(Program, "cannot read " + name + ": it is a directory, not a file");
+    int error = 0;
+    std::optional<InputFile> file = InputFile::open(name, error);
+    if (!file)
+        return failure(Program, "cannot open " + name + ": " + std::strerror(error));
+    if (name == "-" && isTerminal(0)) {
+#ifdef _WIN32
+        message(Program, "reading entries from the terminal, one a line; Ctrl+Z and Enter on a line of its own end them");
+#else
+        message(Program, "reading entries from the terminal, one a line; Ctrl+D on a line of its own ends them");
+#endif
+    }
+    m_records.setSource(name, name != "-" || severalInputs(m_options));
+    m_buffer.resize(1 << 16);
+
+    Transcoder text(m_options.encoding);
+    std::string start;
+    bool ended = false;
+    Columns columns;
+    columns.column = m_options.columnNumber;
+    columns.delimiter = m_options.delimiter;
+    if (std::string readError = readStart(*file, text, shownName, start, ended); !readError.empty()) {
+        m_out.flush();
+        return failure(Program, readError);
+    }
+    if (isZipFile(start)) {
+        m_out.flush();
+        return failure(Program, shownName + " is a spreadsheet (XLSX or ODS) or another zip file, not a list of lines: "
+                                            "save its sheet as CSV and read that with --csv");
+    }
+    if (needsDelimiter())
+        columns.delimiter = detectDelimiter(start, m_options.header, m_options.csv, m_options.delimiter);
+    std::string headerError;
+    if (m_options.header) {
+        columns.header = [&, delimiter = columns.delimiter](const std::vector<std::string_view> &names) {
+            return columnInHeader(names, m_options, delimiter, shownName, headerError);
+        };
+    }
+    std::string readError;
+    if (m_options.csv) {
+        CsvReader reader(m_records, columns);
+        readError = read(reader, *file, text, shownName, start, ended);
+        if (readError.empty() && !reader.error().empty())
+            readError = shownName + ": " + reader.error();
+    } else {
+        LineReader reader(m_records, columns);
+        readError = read(reader, *file, text, shownName, start, ended);
+    }
+    if (!headerError.empty() || !readError.empty())
+        m_out.flush();
+    if (!headerError.empty())
+        return usageError(Program, headerError);
+    if (!readError.empty())
+        return failure(Program, readError);
+    return 0;
+}
+
+int CheckRun::finish()
+{
+    m_out.flush();
+    if (m_out.failed())
+        return m_stdout.failure(Program);
+    return m_records.allCorrect() ? ExitSuccess : ExitFindings;
 }
 
 } // namespace
 
 int runCheck(const CheckOptions &options)
 {
-    for (const std::string &code : options.codes) {
-        if (!couldBeACode(code) && namesAFile(code))
-            return usageError(Program, "'" + code + "' is a file, not a code; to check the entries it holds, say -i '" + code + "'");
-    }
-    for (const std::string &code : options.codes) {
-        // No code holds a slash: this was meant as a file. It is checked as the code it was
-        // given as, but not without a word.
-        if (code.find_first_of("/\\") != std::string::npos)
-            message(Program, "'" + code + "' is checked as a code: there is no such file (to read a file, say -i FILE)");
-    }
-    Columns columns;
-    columns.delimiter = options.delimiter;
-    if (!options.column.empty()) {
-        if (allDigits(options.column)) {
-            columns.column = std::stoi(options.column.substr(0, std::min<std::size_t>(options.column.size(), 9)));
-            if (columns.column < 1)
-                return usageError(Program, "--column counts from 1");
-        } else if (!options.header) {
-            return usageError(Program, "--column " + options.column + " names a column: say --header too, so that the first line names them");
-        }
-    }
-
+    if (const auto refused = refuseFilesGivenAsCodes(options.codes))
+        return *refused;
     std::vector<std::string> inputs = options.inputs;
     if (options.codes.empty() && inputs.empty())
         inputs.emplace_back("-");
-    const bool showOrigin = inputs.size() + (options.codes.empty() ? 0 : 1) > 1;
 
-    StandardOutput stdoutSink;
-    Output out([&stdoutSink](std::string_view bytes) { return stdoutSink.write(bytes); });
-    Records records(out, {options.format, options.rules, options.column, showOrigin});
-
-    records.setSource(ArgumentsSource);
-    long long position = 0;
-    for (const std::string &code : options.codes) {
-        records.entry(code, ++position);
-        if (out.failed())
-            break;
-    }
-
-    std::vector<char> buffer(inputs.empty() ? 0 : 1 << 16);
+    CheckRun run(options);
+    run.checkCodes();
     for (const std::string &name : inputs) {
-        if (out.failed())
+        if (run.outputFailed())
             break;
-        int error = 0;
-        std::optional<InputFile> file = InputFile::open(name, error);
-        if (!file) {
-            out.flush();
-            return failure(Program, "cannot open " + name + ": " + std::strerror(error));
-        }
-        records.setSource(name);
-        const std::string shownName = name == "-" ? std::string("standard input") : name;
-        std::string headerError;
-        Columns these = columns;
-        if (options.header) {
-            these.header = [&](const std::vector<std::string_view> &names) {
-                return columnInHeader(names, options, columns.column, shownName, headerError);
-            };
-        }
-        std::string readError;
-        if (options.csv) {
-            CsvReader reader(records, these);
-            readError = readAll(reader, *file, shownName, out, buffer);
-            if (readError.empty() && !reader.error().empty())
-                readError = shownName + ": " + reader.error();
-        } else {
-            LineReader reader(records, these);
-            readError = readAll(reader, *file, shownName, out, buffer);
-        }
-        if (!headerError.empty()) {
-            out.flush();
-            return usageError(Program, headerError);
-        }
-        if (!readError.empty()) {
-            out.flush();
-            return failure(Program, readError);
-        }
+        if (const int status = run.readInput(name); status != 0)
+            return status;   // after the records of everything before it
     }
-    out.flush();
-    if (out.failed())
-        return stdoutSink.failure(Program);
-    return records.allCorrect() ? ExitSuccess : ExitFindings;
+    return run.finish();
 }
 
 } // namespace ean13::cli

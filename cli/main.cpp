@@ -40,12 +40,19 @@ constexpr std::string_view CheckHelp =
     "  --column N|NAME     the entry is field N (from 1) of each line, or the field that the\n"
     "                      header names NAME (with --header); a line without it is reported\n"
     "                      as missing-column\n"
-    "  --delimiter C       the character between fields: tab by default, comma with --csv\n"
+    "  --delimiter C       the character between fields (tab for a tab); without it, each\n"
+    "                      input's first lines decide among comma, semicolon and tab (its\n"
+    "                      header alone, with --header); if none is there: tab, or comma\n"
+    "                      with --csv\n"
     "  --csv               read CSV files (RFC 4180): quoted fields may hold the delimiter,\n"
     "                      doubled quotes and line breaks; the entry is the first field\n"
     "                      unless --column says which\n"
     "  --header            the first line (record) of each input names the columns and is\n"
     "                      not checked\n"
+    "  --encoding E        utf-8, cp1251 (Windows-1251) or auto, the default: valid UTF-8 is\n"
+    "                      UTF-8, anything else Windows-1251, judged by the first piece of\n"
+    "                      each input that is not plain ASCII; a UTF-8 byte-order mark at the\n"
+    "                      start of an input is dropped; the output is always UTF-8\n"
     "\n"
     "Entries:\n"
     "  --clean             drop spaces and hyphens anywhere in an entry first\n"
@@ -56,38 +63,80 @@ constexpr std::string_view CheckHelp =
     "                      (by default an entry longer than 13 characters is bad-length)\n"
     "\n"
     "Output, one line per entry, fields separated by tabs:\n"
-    "  SOURCE:LINE  only with several inputs (CODE arguments count as one, \"(command line)\"):\n"
-    "               the input's name, - for standard input, and the line the entry is on\n"
+    "  SOURCE:LINE  with several inputs (CODE arguments count as one, \"(command line)\"), or\n"
+    "               with -n: the input's name, - for standard input, and the line the entry\n"
+    "               starts on (for CODE arguments, the place among them)\n"
     "  CODE    the code as analysed, with 0 put in front of a 12-character entry; … after the\n"
-    "          first characters of one too long; control characters, stray bytes and \\ as\n"
-    "          \\xHH, \\uHHHH and \\\\\n"
+    "          first characters of one too long; control characters, stray bytes, invisible\n"
+    "          characters (a byte-order mark, a zero-width space) and \\ as \\xHH, \\uHHHH and \\\\\n"
     "  STATUS  ok, bad-check-digit, bad-length, non-digit or missing-column\n"
     "  CHECK   the check digit the code should have, or -\n"
     "  TEXT    the country of origin (for 8 and 14 digits: who issued the number), or the\n"
     "          error message\n"
     "\n"
-    "  --json  JSON Lines instead: source and line (with several inputs), entry (as read), code,\n"
-    "          status, colour, lines, picture, and for accepted codes kind (with --gtin),\n"
-    "          expected_check_digit, country (13 digits), issuer (who issued the number: a GS1\n"
-    "          member organisation or what the range is for; not where the product was made),\n"
-    "          first_digit and modules (13 digits); bytes that are not UTF-8 show as U+FFFD\n"
+    "  -n, --line-number  SOURCE:LINE in front of every record, even with one input\n"
+    "  --json  JSON Lines instead: line (always), source (for a named input, and with several\n"
+    "          inputs), entry (as read), code, status, colour, lines, picture, and for accepted\n"
+    "          codes kind (with --gtin), expected_check_digit, country (13 digits), issuer (who\n"
+    "          issued the number: a GS1 member organisation or what the range is for; not where\n"
+    "          the product was made), first_digit and modules (13 digits); bytes that are not\n"
+    "          UTF-8 show as U+FFFD\n"
+    "\n"
+    "  -h, --help   this text\n"
+    "  --version    the version\n"
     "\n"
     "Examples:\n"
     "  ean13 4820000000000 036000291452\n"
     "  ean13 -i codes.txt -i more.txt > report.tsv\n"
     "  ean13 --csv --header --column EAN -i products.csv\n"
+    "  ean13 --csv --header --column 2 -n -i excel.csv\n"
     "  ean13 --clean --gtin --json < codes.txt\n"
     "\n"
     "Exit status: 0 every entry read and accepted with a correct check digit; 1 some entry\n"
     "rejected, with a wrong check digit or without the column; 2 a usage error, or an input or\n"
     "output that failed (with a message). When the reader of the output goes away early\n"
-    "(| head), ean13 ends as a writer to a closed pipe does: killed by SIGPIPE.\n"
-    "\n"
-    "  -h, --help   this text\n"
-    "  --version    the version\n";
+    "(| head), ean13 ends as a writer to a closed pipe does: killed by SIGPIPE.\n";
 
 constexpr std::string_view Program = "ean13";
 constexpr std::string_view Version = "ean13 (Barcode Analyser) " BARCODE_ANALYSER_VERSION "\n";
+
+bool allDigits(std::string_view s)
+{
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::optional<ean13::cli::Encoding> encodingNamed(std::string name)
+{
+    std::transform(name.begin(), name.end(), name.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+    if (name == "auto")
+        return ean13::cli::Encoding::Auto;
+    if (name == "utf-8" || name == "utf8")
+        return ean13::cli::Encoding::Utf8;
+    if (name == "cp1251" || name == "windows-1251" || name == "1251")
+        return ean13::cli::Encoding::Cp1251;
+    return std::nullopt;
+}
+
+// The number of typing mistakes between two words (optimal string alignment: a swap of two
+// neighbours counts as one), case aside.
+std::size_t typingDistance(std::string_view a, std::string_view b)
+{
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i)
+        d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t cost = lower(a[i - 1]) == lower(b[j - 1]) ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+            if (i > 1 && j > 1 && lower(a[i - 1]) == lower(b[j - 2]) && lower(a[i - 2]) == lower(b[j - 1]))
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return d[a.size()][b.size()];
+}
 
 // The command line of ean13 [check]; the subcommands that are programs of their own never come here.
 ean13::cli::Parsed<ean13::cli::CheckOptions> parseArguments(int argc, char **argv)
@@ -98,6 +147,7 @@ ean13::cli::Parsed<ean13::cli::CheckOptions> parseArguments(int argc, char **arg
     ean13::cli::CheckOptions o;
     bool json = false;
     std::string delimiter;
+    std::string encoding = "auto";
     CLI::App app("", named ? "ean13 check" : "ean13");
     app.set_help_flag("-h,--help");
     app.set_version_flag("--version");
@@ -107,6 +157,8 @@ ean13::cli::Parsed<ean13::cli::CheckOptions> parseArguments(int argc, char **arg
     app.add_option("--delimiter", delimiter);
     app.add_flag("--csv", o.csv);
     app.add_flag("--header", o.header);
+    app.add_option("--encoding", encoding)->type_name("E");
+    app.add_flag("-n,--line-number", o.lineNumbers);
     app.add_flag("--clean", o.rules.clean);
     auto *gtin = app.add_flag("--gtin", o.rules.gtin);
     app.add_flag("--as-typed", o.rules.asTyped)->excludes(gtin);
@@ -132,7 +184,35 @@ ean13::cli::Parsed<ean13::cli::CheckOptions> parseArguments(int argc, char **arg
         o.delimiter = delimiter[0];
         o.delimiterGiven = true;
     }
+    if (const auto e = encodingNamed(encoding))
+        o.encoding = *e;
+    else
+        return Answered{ean13::cli::usageError(Program, "--encoding takes utf-8, cp1251 or auto, not '" + encoding + "'")};
+    if (allDigits(o.column)) {
+        o.columnNumber = std::stoi(o.column.substr(0, std::min<std::size_t>(o.column.size(), 9)));
+        if (o.columnNumber < 1)
+            return Answered{ean13::cli::usageError(Program, "--column counts from 1")};
+    } else if (!o.column.empty() && !o.header) {
+        return Answered{ean13::cli::usageError(Program, "--column " + o.column + " names a column: say --header too, so that the first line names them")};
+    }
     return o;
+}
+
+// The subcommand that a first argument was probably meant to be: one within two typing
+// mistakes (a letter left out, added, changed, or two swapped) of its name.
+std::optional<std::string_view> subcommandMeant(std::string_view arg)
+{
+    constexpr std::array<std::string_view, 4> Names = {"check", "render", "scan", "grade"};
+    const bool word = !arg.empty() && std::all_of(arg.begin(), arg.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    });
+    if (!word || std::find(Names.begin(), Names.end(), arg) != Names.end())
+        return std::nullopt;
+    for (std::string_view name : Names) {
+        if (typingDistance(arg, name) <= 2)
+            return name;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -142,5 +222,9 @@ int main(int argc, char **argv)
     const std::string_view first = argc > 1 ? argv[1] : "";
     if (first == "render" || first == "scan" || first == "grade")
         return ean13::cli::forward(argv[0], first, argc - 2, argv + 2);
+    if (const auto meant = subcommandMeant(first)) {
+        return ean13::cli::usageError(Program, "'" + std::string(first) + "' is no subcommand; did you mean 'ean13 "
+                                                   + std::string(*meant) + "'?");
+    }
     return ean13::cli::runParsed(parseArguments(argc, argv), ean13::cli::runCheck);
 }

@@ -49,6 +49,19 @@ constexpr bool actsOnTheTerminal(char32_t c) noexcept
         || (c >= 0x2066 && c <= 0x2069);
 }
 
+// Characters that show as nothing: an entry that holds one looks like a code and is none, so it
+// is shown escaped (a byte-order mark inside a line, a zero-width space, a soft hyphen).
+constexpr bool isInvisible(char32_t c) noexcept
+{
+    return c == 0x00AD || c == 0x034F || c == 0x061C || c == 0x180E || (c >= 0x200B && c <= 0x200D)
+        || (c >= 0x2060 && c <= 0x2065) || (c >= 0x206A && c <= 0x206F) || c == 0xFEFF || (c >= 0xFFF9 && c <= 0xFFFB);
+}
+
+constexpr bool shownEscaped(char32_t c) noexcept
+{
+    return actsOnTheTerminal(c) || isInvisible(c);
+}
+
 } // namespace
 
 void appendJsonChar(Output &out, char32_t c)
@@ -61,7 +74,7 @@ void appendJsonChar(Output &out, char32_t c)
     case U'\t': out.put("\\t"); return;
     default: break;
     }
-    if (c < 0x20 || c == 0x7F || actsOnTheTerminal(c)) {
+    if (c < 0x20 || c == 0x7F || shownEscaped(c)) {
         out.put("\\u");   // valid JSON either way; escaped, a line of JSON is safe to print too
         appendHex(out, static_cast<unsigned>(c), 4);
     } else if (c >= 0xD800 && c <= 0xDFFF) {
@@ -92,7 +105,7 @@ void appendTextChar(Output &out, char32_t c)
     } else if (c < 0x20 || c == 0x7F || isEscapedByte(c)) {
         out.put("\\x");
         appendHex(out, isEscapedByte(c) ? static_cast<unsigned>(c - EscapedByteBase) : static_cast<unsigned>(c), 2);
-    } else if (actsOnTheTerminal(c)) {
+    } else if (shownEscaped(c)) {
         out.put("\\u");
         appendHex(out, static_cast<unsigned>(c), 4);
     } else if (c >= 0xD800 && c <= 0xDFFF) {

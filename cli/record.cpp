@@ -118,14 +118,16 @@ void writeJsonOrigin(Output &out, const Origin *origin)
 {
     if (!origin)
         return;
-    out.put("\"source\":\"");
-    appendJsonString(out, origin->source);
-    out.put('"');
-    if (origin->line > 0) {
-        out.put(",\"line\":");
-        putNumber(out, origin->line);
+    if (!origin->source.empty()) {
+        out.put("\"source\":\"");
+        appendJsonString(out, origin->source);
+        out.put("\",");
     }
-    out.put(',');
+    if (origin->line > 0) {
+        out.put("\"line\":");
+        putNumber(out, origin->line);
+        out.put(',');
+    }
 }
 
 constexpr std::string_view Ellipsis = "…";

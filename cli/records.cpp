@@ -9,7 +9,7 @@ Records::Records(Output &out, RecordOptions options)
 
 void Records::entry(std::string_view bytes, long long line)
 {
-    const Origin origin{m_source, line};
+    const Origin origin = originOf(line);
     if (m_options.format == Format::Text) {
         // The bulk case, straight from the bytes: a third less CPU time than building a Checked
         // for each line (0.030 s against 0.045 s for 1,000,000 lines).
@@ -36,7 +36,7 @@ void Records::beginEntry(long long line)
     m_line = line;
     m_chars = EntryChars(m_options.rules.clean);
     m_decoder = Utf8Decoder{};
-    const Origin origin{m_source, line};
+    const Origin origin = originOf(line);
     if (m_options.format == Format::Json)
         beginJsonRecord(m_out, originOrNull(origin));
 }
@@ -60,7 +60,7 @@ void Records::endEntry()
     m_decoder.flush([this](char32_t c) { add(c); });
     const Checked c = checkEntry(m_chars, m_options.rules);
     counted(c.status == Status::Ok);
-    const Origin origin{m_source, m_line};
+    const Origin origin = originOf(m_line);
     if (m_options.format == Format::Text)
         writeTextRecord(m_out, c, originOrNull(origin));
     else
@@ -70,7 +70,7 @@ void Records::endEntry()
 void Records::missingColumn(long long line)
 {
     counted(false);
-    const Origin origin{m_source, line};
+    const Origin origin = originOf(line);
     writeMissingColumn(m_out, m_options.format, m_options.column, originOrNull(origin));
 }
 

@@ -16,7 +16,7 @@ struct RecordOptions
     Format format = Format::Text;
     Rules rules;
     std::string column;        // as asked for, for the records of lines that lack it
-    bool showOrigin = false;   // source and line in every record
+    bool showOrigin = false;   // source and line in every text record (JSON records always have the line)
 };
 
 class Records final : public EntrySink
@@ -24,7 +24,13 @@ class Records final : public EntrySink
 public:
     Records(Output &out, RecordOptions options);
 
-    void setSource(std::string_view source) { m_source = source; }   // kept, not copied
+    // Kept, not copied. A JSON record names its source where `named` says so (a named input, or
+    // one among several); a text record wherever RecordOptions::showOrigin says so.
+    void setSource(std::string_view source, bool named)
+    {
+        m_source = source;
+        m_named = named;
+    }
     [[nodiscard]] bool allCorrect() const noexcept { return m_allCorrect; }
     [[nodiscard]] long long count() const noexcept { return m_records; }
 
@@ -41,11 +47,19 @@ private:
         m_allCorrect = m_allCorrect && correct;
     }
     void add(char32_t c);
-    [[nodiscard]] const Origin *originOrNull(const Origin &origin) const { return m_options.showOrigin ? &origin : nullptr; }
+    [[nodiscard]] Origin originOf(long long line) const
+    {
+        return {m_options.format == Format::Json && !m_named ? std::string_view() : m_source, line};
+    }
+    [[nodiscard]] const Origin *originOrNull(const Origin &origin) const
+    {
+        return m_options.format == Format::Json || m_options.showOrigin ? &origin : nullptr;
+    }
 
     Output &m_out;
     RecordOptions m_options;
     std::string_view m_source;
+    bool m_named = false;
     long long m_line = 0;
     EntryChars m_chars;
     Utf8Decoder m_decoder;

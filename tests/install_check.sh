@@ -59,6 +59,12 @@ for option in --help --version; do
     [[ $page == *"$option"* ]] || fail "barcode-analyser(1) lacks $option"
 done
 [[ $page == *"barcode-analyser $version"* ]] || fail "barcode-analyser(1) lacks the version"
+# ean13(1): ean13 --help is the help of check, so that help comes once; each section once.
+page=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$work/usr/share/man/man1/ean13.1.gz" 2>/dev/null)
+for once in "^ *Checks +EAN-13 article" "^EXAMPLES$" "^EXIT STATUS$" "^ *-n, --line-number$" "^ +ean13 render$" "^ +ean13 scan$" "^ +ean13 grade$"; do
+    n=$(grep -cE -- "$once" <<<"$page" || true)
+    [ "$n" = 1 ] || fail "ean13(1) has '$once' $n times"
+done
 out=$(QT_QPA_PLATFORM=offscreen "$program" --no-such-option 2>&1) && fail "an unknown option was taken"
 [[ $out == *"no-such-option"* ]] || fail "an unknown option: $out"
 

@@ -5,6 +5,12 @@
 
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+#endif
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -65,6 +71,10 @@ private slots:
     void messagesShowNoControlCharacters();
     void entriesAndInputs_data();
     void entriesAndInputs();
+    void commandsThatGoWrong_data();
+    void commandsThatGoWrong();
+    void aTerminalIsToldHowToEndTheInput();
+    void everyJsonRecordHasItsLine();
     void gtinKindAndIssuerInJson();
     void sourcesInJson();
     void theReaderLeavingEarlyIsNoSuccess_data();
@@ -180,7 +190,8 @@ void TestCli::lineEndsAndAwkwardBytes()
                            "\0" "482000000000\n"
                            "4820000000000\r",
                            15 + 15 + 13 + 14 + 14 + 14);
-    const Run r = run({u"--json"_s, u"--as-typed"_s}, input);
+    // Read as UTF-8: by default an input that is not UTF-8 is taken for Windows-1251.
+    const Run r = run({u"--json"_s, u"--as-typed"_s, u"--encoding"_s, u"utf-8"_s}, input);
     const auto recs = records(r.out);
     QCOMPARE(recs.size(), 6);
     QCOMPARE(recs[0][u"status"_s].toString(), u"ok"_s);
@@ -195,13 +206,13 @@ void TestCli::lineEndsAndAwkwardBytes()
     QCOMPARE(recs[5][u"entry"_s].toString(), u"4820000000000\r"_s);   // a CR at the very end stays
     QCOMPARE(recs[5][u"code"_s].toString(), u"4820000000000"_s);
     // By default the CR counts: fourteen characters are too many.
-    const auto strict = records(run({u"--json"_s}, input).out);
+    const auto strict = records(run({u"--json"_s, u"--encoding"_s, u"utf-8"_s}, input).out);
     QCOMPARE(strict.size(), 6);
     QCOMPARE(strict[1][u"status"_s].toString(), u"bad-length"_s);
     QCOMPARE(strict[5][u"status"_s].toString(), u"bad-length"_s);
 
     // The text output shows what it cannot print as \xHH, so nothing is lost and nothing breaks a line.
-    const Run text = run({}, QByteArray("\xff" "48200000000\t\n", 14));
+    const Run text = run({u"--encoding"_s, u"utf-8"_s}, QByteArray("\xff" "48200000000\t\n", 14));
     QCOMPARE(text.out.left(text.out.indexOf('\t')), QByteArray("\\xff48200000000\\x09"));
     QCOMPARE(text.out.count('\n'), 1);
 }
@@ -592,6 +603,64 @@ void TestCli::entriesAndInputs_data()
                                                                << QByteArray("no such file");
     QTest::newRow("digits are a code, file or not") << QStringList{u"48200000"_s} << none << QByteArray("x\n")
                                                     << shortOrLong(u"48200000"_s) << 1 << none;
+    // Lists as offices keep them: the delimiter and the encoding are found, a BOM is dropped.
+    QTest::newRow("semicolons found without --delimiter")
+        << QStringList{u"-i"_s, u"a.txt"_s, u"--csv"_s, u"--header"_s, u"--column"_s, u"ean"_s} << none
+        << u"name;ean;price\r\nХлеб;4820000000000;25,50\r\n"_s.toUtf8() << UkraineOk << 0 << none;
+    QTest::newRow("steady semicolons outvote commas in a name")
+        << QStringList{u"-i"_s, u"a.txt"_s, u"--column"_s, u"2"_s} << none << QByteArray("a,b,c,d;4820000000000\nx;4820000000001\n")
+        << UkraineOk + UkraineWrong << 1 << none;
+    QTest::newRow("a tab-separated header decides")
+        << QStringList{u"-i"_s, u"a.txt"_s, u"--header"_s, u"--column"_s, u"EAN"_s} << none
+        << QByteArray("Name, short\tEAN\nBread, white\t4820000000000\n") << UkraineOk << 0 << none;
+    QTest::newRow("an unknown column: the fields found, and --delimiter")
+        << QStringList{u"-i"_s, u"a.txt"_s, u"--csv"_s, u"--header"_s, u"--column"_s, u"EAN"_s} << none
+        << QByteArray("name;ean;price\n4820000000000\n") << none << 2
+        << QByteArray("has no column named 'EAN'; its first line, split at the delimiter ';' (detected), has "
+                      "the fields 'name', 'ean', 'price'; if another character separates them, say --delimiter C");
+    QTest::newRow("an unknown column in a header of one field")
+        << QStringList{u"-i"_s, u"a.txt"_s, u"--csv"_s, u"--header"_s, u"--column"_s, u"ean"_s} << none
+        << QByteArray("name|ean|price\n4820000000000\n") << none << 2
+        << QByteArray("split at the delimiter ',' (detected), has the one field 'name|ean|price'; if another "
+                      "character separates them, say --delimiter C");
+    QTest::newRow("a --delimiter given is kept")
+        << QStringList{u"-i"_s, u"a.txt"_s, u"--csv"_s, u"--header"_s, u"--delimiter"_s, u","_s, u"--column"_s, u"ean"_s} << none
+        << QByteArray("name;ean\n") << none << 2 << QByteArray("split at the delimiter ',', has the one field 'name;ean'");
+    QTest::newRow("Notepad's byte-order mark is dropped") << QStringList{u"-i"_s, u"a.txt"_s} << none
+                                                         << QByteArray("\xEF\xBB\xBF" "4820000000000\r\n") << UkraineOk << 0 << none;
+    QTest::newRow("a byte-order mark inside an entry shows")
+        << QStringList() << QByteArray("48200\xEF\xBB\xBF" "00000000\n") << none
+        << tooLong(u"48200\\ufeff0000000"_s) << 1 << none;
+    QTest::newRow("a zero-width space shows") << QStringList() << QByteArray("482000000000\xE2\x80\x8B\n") << none
+                                              << rec(u"482000000000\\u200b"_s, u"non-digit"_s, u"-"_s, NonDigitError) << 1
+                                              << none;
+    QTest::newRow("Windows-1251 is found") << QStringList{u"-i"_s, u"a.txt"_s, u"--column"_s, u"1"_s} << none
+                                           << QByteArray("\xD5\xEB\xE5\xE1;4820000000000\n") << shortOrLong(u"Хлеб"_s) << 1
+                                           << none;
+    QTest::newRow("a Windows-1251 header names its column")
+        << QStringList{u"-i"_s, u"a.txt"_s, u"--csv"_s, u"--header"_s, u"--column"_s, u"Штрихкод"_s} << none
+        << QByteArray("\xD8\xF2\xF0\xE8\xF5\xEA\xEE\xE4;\xC8\xEC\xFF\r\n4820000000000;\xD5\xEB\xE5\xE1\r\n")
+        << UkraineOk << 0 << none;
+    QTest::newRow("--encoding utf-8 keeps stray bytes") << QStringList{u"-i"_s, u"a.txt"_s, u"--encoding"_s, u"utf-8"_s} << none
+                                                        << QByteArray("\xD5\xEB\xE5\xE1\n")
+                                                        << shortOrLong(u"\\xd5\\xeb\\xe5\\xe1"_s) << 1 << none;
+    QTest::newRow("--encoding cp1251 reads UTF-8 as Windows-1251") << QStringList{u"-i"_s, u"a.txt"_s, u"--encoding"_s, u"cp1251"_s} << none
+                                                                  << u"Хлеб\n"_s.toUtf8() << shortOrLong(u"РҐР»РµР±"_s) << 1
+                                                                  << none;
+    QTest::newRow("a spreadsheet is said to be one, not read as lines")
+        << QStringList{u"-i"_s, u"a.txt"_s} << none << QByteArray("PK\x03\x04\x14\0\0\0\x08\0[Content_Types].xml\n", 30) << none << 2
+        << QByteArray("a.txt is a spreadsheet (XLSX or ODS) or another zip file, not a list of lines: save its sheet as CSV "
+                      "and read that with --csv");
+    QTest::newRow("--encoding of another name") << QStringList{u"--encoding"_s, u"latin1"_s} << none << none << none << 2
+                                                << QByteArray("--encoding takes utf-8, cp1251 or auto, not 'latin1'");
+    // Where each record came from.
+    QTest::newRow("-n: the lines of one input") << QStringList{u"-n"_s} << QByteArray("4820000000000\n\n") << none
+                                                << "-:1\t" + UkraineOk + "-:2\t" + shortOrLong(QString()) << 1 << none;
+    QTest::newRow("--line-number: a code's place") << QStringList{u"--line-number"_s, u"123"_s, u"4820000000000"_s} << none
+                                                   << none
+                                                   << u"(command line):1\t"_s.toUtf8() + shortOrLong(u"123"_s)
+                                                          + u"(command line):2\t"_s.toUtf8() + UkraineOk
+                                                   << 1 << none;
     QTest::newRow("--as-typed excludes --gtin") << QStringList{u"--as-typed"_s, u"--gtin"_s} << none << none << none
                                                 << 2 << QByteArray("ean13: ");
 }
@@ -620,6 +689,104 @@ void TestCli::entriesAndInputs()
     } else {
         QVERIFY2(r.err.startsWith("ean13: ") && r.err.contains(err) && r.err.count('\n') == 1, r.err.constData());
     }
+}
+
+void TestCli::commandsThatGoWrong_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("err");   // the one line on standard error; empty: nothing there
+    QTest::addColumn<QByteArray>("out");
+
+    const QByteArray see = " (see ean13 --help)\n";
+    QTest::newRow("two letters swapped") << QStringList{u"sacn"_s, u"photo.jpg"_s} << 2
+                                         << "ean13: 'sacn' is no subcommand; did you mean 'ean13 scan'?" + see << QByteArray();
+    QTest::newRow("a letter left out") << QStringList{u"rendr"_s, u"-o"_s, u"x.svg"_s, u"4820000000000"_s} << 2
+                                       << "ean13: 'rendr' is no subcommand; did you mean 'ean13 render'?" + see << QByteArray();
+    QTest::newRow("two letters wrong") << QStringList{u"chekk"_s, u"4820000000000"_s} << 2
+                                       << "ean13: 'chekk' is no subcommand; did you mean 'ean13 check'?" + see << QByteArray();
+    QTest::newRow("grade") << QStringList{u"grdae"_s, u"scan.png"_s} << 2
+                           << "ean13: 'grdae' is no subcommand; did you mean 'ean13 grade'?" + see << QByteArray();
+    QTest::newRow("capitals") << QStringList{u"Scan"_s} << 2
+                              << "ean13: 'Scan' is no subcommand; did you mean 'ean13 scan'?" + see << QByteArray();
+    QTest::newRow("a word far from every name is an entry") << QStringList{u"hello"_s} << 1 << QByteArray()
+                                                            << shortOrLong(u"hello"_s);
+    QTest::newRow("a near name after the first is an entry") << QStringList{u"check"_s, u"sacn"_s} << 1 << QByteArray()
+                                                             << shortOrLong(u"sacn"_s);
+    QTest::newRow("a directory as a code") << QStringList{u"check"_s, u"."_s} << 2
+                                           << "ean13: '.' is a directory, not a code; to check a file in it, say -i FILE" + see
+                                           << QByteArray();
+    QTest::newRow("a directory as an input") << QStringList{u"-i"_s, u"."_s} << 2
+                                             << QByteArray("ean13: cannot read .: it is a directory, not a file\n") << QByteArray();
+    QTest::newRow("a directory as an image") << QStringList{u"scan"_s, u"."_s} << 2
+                                             << QByteArray("ean13 scan: .: a directory, not an image\n") << QByteArray();
+    QTest::newRow("--column 0") << QStringList{u"--column"_s, u"0"_s} << 2 << "ean13: --column counts from 1" + see
+                                << QByteArray();
+}
+
+void TestCli::commandsThatGoWrong()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, err);
+    QFETCH(QByteArray, out);
+    QTemporaryDir dir;
+    const Run r = run(args, "4820000000000\n", dir.path());
+    QCOMPARE(QString::fromUtf8(r.err), QString::fromUtf8(err));
+    QCOMPARE(QString::fromUtf8(r.out), QString::fromUtf8(out));
+    QCOMPARE(r.exitCode, exitCode);
+}
+
+void TestCli::aTerminalIsToldHowToEndTheInput()
+{
+#ifdef Q_OS_UNIX
+    // Standard input a terminal, as when ean13 is typed with no arguments: a word on standard
+    // error, then entries as they are typed, until Ctrl+D.
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    QProcess p;
+    p.setStandardInputFile(QString::fromLocal8Bit(ptsname(master)));
+    p.start(QStringLiteral(EAN13_EXE), {});
+    QVERIFY(p.waitForStarted());
+    p.setReadChannel(QProcess::StandardError);
+    QVERIFY(p.waitForReadyRead(10000));
+    QCOMPARE(p.readAllStandardError(), QByteArray("ean13: reading entries from the terminal, one a line; Ctrl+D on a line of its own ends them\n"));
+    QCOMPARE(write(master, "4820000000000\n\x04", 15), 15);
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.readAllStandardOutput(), UkraineOk);
+    QCOMPARE(p.exitCode(), 0);
+    ::close(master);
+#else
+    QSKIP("a terminal of our own needs a POSIX pseudo-terminal");
+#endif
+}
+
+void TestCli::everyJsonRecordHasItsLine()
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath(u"a.txt"_s));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("\n\n4820000000000\n");
+    f.close();
+    // A named input says its name, standard input and the arguments only their lines.
+    const auto named = records(run({u"--json"_s, u"-i"_s, u"a.txt"_s}, {}, dir.path()).out);
+    QCOMPARE(named.size(), 3);
+    QCOMPARE(named[1][u"line"_s].toInt(), 2);
+    QCOMPARE(named[2][u"line"_s].toInt(), 3);
+    QCOMPARE(named[2][u"source"_s].toString(), u"a.txt"_s);
+    const auto piped = records(run({u"--json"_s}, "\n4820000000000\n").out);
+    QCOMPARE(piped.size(), 2);
+    QCOMPARE(piped[1][u"line"_s].toInt(), 2);
+    QVERIFY(!piped[1].contains(u"source"_s));
+    const auto codes = records(run({u"--json"_s, u"1"_s, u"4820000000000"_s}).out);
+    QCOMPARE(codes.size(), 2);
+    QCOMPARE(codes[1][u"line"_s].toInt(), 2);
+    QVERIFY(!codes[1].contains(u"source"_s));
+    // Empty codes, each with the line that it stands on, so that they can be found.
+    const auto csv = records(run({u"--json"_s, u"--csv"_s, u"--column"_s, u"2"_s}, "a;\"48200\n00000000\";x\nb;\n").out);
+    QCOMPARE(csv.size(), 2);
+    QCOMPARE(csv[1][u"line"_s].toInt(), 3);
+    QCOMPARE(csv[1][u"entry"_s].toString(), QString());
 }
 
 void TestCli::gtinKindAndIssuerInJson()

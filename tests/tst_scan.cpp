@@ -163,6 +163,7 @@ void TestScan::jsonRecordsAreCheckRecords()
     for (int i = 0; i < 2; ++i) {
         QJsonObject expected = records(ean13({u"check"_s, u"--json"_s, codes[i]}).out).value(0);
         expected.insert(u"source"_s, m_two);
+        expected.remove(u"line"_s);   // a code argument's place among the arguments; an image has no lines
         QCOMPARE(got[i], expected);
         QCOMPARE(got[i].value(u"code"_s).toString(), codes[i]);
     }
