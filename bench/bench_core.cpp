@@ -85,6 +85,24 @@ void analyseAll(benchmark::State &state, const std::vector<std::string> &entries
 void BM_AnalyseRandomCodes(benchmark::State &state) { analyseAll(state, randomCodes()); }
 void BM_AnalyseMixWithErrors(benchmark::State &state) { analyseAll(state, mixedEntries()); }
 
+// The command-line analyser's bulk case: a verdict straight from the bytes of a line, and no
+// answer (the line then goes the long way) for anything but 13 ASCII digits.
+void verdictsOfAll(benchmark::State &state, const std::vector<std::string> &entries)
+{
+    for (auto _ : state) {
+        int ok = 0;
+        for (const std::string &e : entries) {
+            const auto v = ean13::verdictOfThirteenDigits(e);
+            ok += v && v->status == ean13::Status::Ok ? 1 : 0;
+        }
+        benchmark::DoNotOptimize(ok);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<long long>(entries.size()));
+}
+
+void BM_BulkVerdictRandomCodes(benchmark::State &state) { verdictsOfAll(state, randomCodes()); }
+void BM_BulkVerdictMixWithErrors(benchmark::State &state) { verdictsOfAll(state, mixedEntries()); }
+
 void BM_Encode(benchmark::State &state)
 {
     std::vector<ean13::Code> codes;
@@ -177,6 +195,8 @@ void BM_HelpFileEmptyLines(benchmark::State &state)
 
 BENCHMARK(BM_AnalyseRandomCodes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AnalyseMixWithErrors)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BulkVerdictRandomCodes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BulkVerdictMixWithErrors)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Encode)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RenderSvg)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PictureRepaint)->Unit(benchmark::kMicrosecond);

@@ -47,6 +47,6 @@ int main(int argc, char **argv)
     window.show();
     return app.exec();
 #else
-    return runProgram(argc, argv, &probe);
+    return runAnalyser(argc, argv, &probe);
 #endif
 }

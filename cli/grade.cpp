@@ -66,7 +66,7 @@ constexpr std::string_view Help =
     "  -h, --help   this text\n"
     "  --version    the version\n";
 
-std::string why(const reader::Loaded &loaded)
+std::string why(const reader::LoadedImage &loaded)
 {
     switch (loaded.error) {
     case reader::LoadError::None: break;
@@ -307,7 +307,7 @@ int run(GradeOptions o, int argc, char **argv)
     grade::Options &options = o.grading;
     for (const std::string &image : o.images) {
         const QString path = QString::fromLocal8Bit(image.data(), static_cast<qsizetype>(image.size()));
-        const reader::Loaded loaded = reader::loadImage(path);
+        const reader::LoadedImage loaded = reader::loadImage(path);
         if (loaded.error != reader::LoadError::None) {
             out.flush();   // what came before the message stays before it
             message(Program, image + ": " + why(loaded));

@@ -38,7 +38,7 @@ Checked byTheWindowsRules(const Code &cut)
 
 } // namespace
 
-Checked check(const EntryChars &e, const Rules &rules)
+Checked checkEntry(const EntryChars &e, const Rules &rules)
 {
     if (rules.asTyped)   // the cut is part of the window's rule, not a fault of the entry
         return byTheWindowsRules(codeOf(e, std::min(e.kept(), CodeLength)));
@@ -69,11 +69,11 @@ Checked check(const EntryChars &e, const Rules &rules)
     return c;
 }
 
-Checked check(std::string_view utf8, const Rules &rules)
+Checked checkEntry(std::string_view utf8, const Rules &rules)
 {
     EntryChars e(rules.clean);
     forEachChar(utf8, [&e](char32_t ch) { e.add(ch); });
-    return check(e, rules);
+    return checkEntry(e, rules);
 }
 
 std::optional<Checked> checkThirteenDigits(std::string_view entry)

@@ -65,9 +65,9 @@ struct Checked
     [[nodiscard]] bool pictureOffered() const noexcept { return accepted() && codeSize == CodeLength && !padded; }
 };
 
-[[nodiscard]] Checked check(const EntryChars &entry, const Rules &rules);
-[[nodiscard]] Checked check(std::string_view utf8, const Rules &rules);
-// The bulk case: an entry of exactly 13 ASCII digits, the same result as check() gives.
+[[nodiscard]] Checked checkEntry(const EntryChars &entry, const Rules &rules);
+[[nodiscard]] Checked checkEntry(std::string_view utf8, const Rules &rules);
+// The bulk case: an entry of exactly 13 ASCII digits, the same result as checkEntry() gives.
 [[nodiscard]] std::optional<Checked> checkThirteenDigits(std::string_view entry);
 
 // Where a record came from: an input's name and the line its entry starts on (0: no line).

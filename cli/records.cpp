@@ -23,7 +23,7 @@ void Records::entry(std::string_view bytes, long long line)
     if (c && m_options.rules.gtin)
         c->kind = Kind::Gtin13;
     if (!c)
-        c = check(bytes, m_options.rules);
+        c = checkEntry(bytes, m_options.rules);
     counted(c->status == Status::Ok);
     if (m_options.format == Format::Text)
         writeTextRecord(m_out, *c, originOrNull(origin));
@@ -58,7 +58,7 @@ void Records::entryBytes(std::string_view bytes)
 void Records::endEntry()
 {
     m_decoder.flush([this](char32_t c) { add(c); });
-    const Checked c = check(m_chars, m_options.rules);
+    const Checked c = checkEntry(m_chars, m_options.rules);
     counted(c.status == Status::Ok);
     const Origin origin = originOf(m_line);
     if (m_options.format == Format::Text)

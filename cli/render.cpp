@@ -281,182 +281,250 @@ ean13::cli::Parsed<RenderOptions> parseArguments(int argc, char **argv)
     return o;
 }
 
-int run(const RenderOptions &options, int argc, char **argv)
+// Where the symbols go and in which format, from OUT, the number of codes and --format; or the
+// exit status of a refusal, already said.
+struct Destination
 {
-    const ean13::RenderSettings &settings = options.settings;
-    std::optional<ean13::SymbolFormat> format = options.format;
-    const std::string &out = options.out;
-    const std::string &input = options.input;
-    const std::vector<std::string> &codes = options.codes;
-
-    EntryLines lines;
-    if (!input.empty() && !lines.open(input))
-        return failure("cannot read " + input + ": " + std::strerror(errno));
-
-    QGuiApplication application(argc, argv);
-
-    if (out.empty())
-        return usageError("OUT is empty: give a file, a directory or -");
     Target target;
-    target.path = QString::fromLocal8Bit(out.c_str());
-    const QFileInfo outInfo(target.path);
-    const bool several = codes.size() != 1 || !input.empty();
+    ean13::SymbolFormat format = ean13::SymbolFormat::Svg;
+};
+
+ean13::cli::Parsed<Destination> destinationOf(const RenderOptions &options)
+{
+    using ean13::cli::Answered;
+    const std::string &out = options.out;
+    std::optional<ean13::SymbolFormat> format = options.format;
+    if (out.empty())
+        return Answered{usageError("OUT is empty: give a file, a directory or -")};
+    Destination d;
+    d.target.path = QString::fromLocal8Bit(out.c_str());
+    const QFileInfo outInfo(d.target.path);
+    const bool several = options.codes.size() != 1 || !options.input.empty();
     if (out == "-") {
         if (several)
-            return usageError("standard output takes one symbol: give one CODE, or a directory for several");
-        target.kind = Target::Stdout;
+            return Answered{usageError("standard output takes one symbol: give one CODE, or a directory for several")};
+        d.target.kind = Target::Stdout;
     } else if (outInfo.isDir() || out.back() == '/' || (several && !outInfo.exists() && !outInfo.isSymLink())) {
-        target.kind = Target::Folder;
+        d.target.kind = Target::Folder;
     } else if (several) {
-        return usageError(out + " is not a directory, and several codes need one");
+        return Answered{usageError(out + " is not a directory, and several codes need one")};
     } else {
         // One file: its extension says the format, and a name without one is SVG.
         if (!format && !outInfo.suffix().isEmpty() && !(format = ean13::symbolFormat(outInfo.suffix())))
-            return usageError("cannot tell the format from the name " + out + ": give --format svg, png or pdf");
+            return Answered{usageError("cannot tell the format from the name " + out + ": give --format svg, png or pdf")};
         if (!outInfo.isSymLink() && !outInfo.absoluteDir().exists())
-            return failure("cannot write " + out + ": its directory does not exist");
+            return Answered{failure("cannot write " + out + ": its directory does not exist")};
     }
-    if (!format)
-        format = ean13::SymbolFormat::Svg;
+    d.format = format.value_or(ean13::SymbolFormat::Svg);
+    if (const std::string e = ean13::checkSettings(options.settings, d.format); !e.empty())
+        return Answered{failure(e)};
+    return d;
+}
 
-    if (const std::string e = ean13::checkSettings(settings, *format); !e.empty())
-        return failure(e);
-    if (*format == ean13::SymbolFormat::Png) {
-        // Said only of what was asked for: the nominal X that the pixels round is no one's concern.
-        const ean13::PixelGrid g = ean13::pixelGrid(settings.symbol, settings.dpi);
-        if (options.xAsked && std::abs(g.xMm - settings.symbol.xMm) >= 0.0005) {
-            char note[128];
-            std::snprintf(note, sizeof note, "X-dimension %.3f mm (%d pixels a module at %d dpi) in place of %.3f mm",
-                          g.xMm, g.pixelsPerModule, settings.dpi, settings.symbol.xMm);
-            ean13::cli::message(Program, note);
-        }
-        if (settings.symbol.barHeightMm && std::abs(*g.options.barHeightMm - *settings.symbol.barHeightMm) >= 0.0005) {
-            char note[128];
-            std::snprintf(note, sizeof note, "bar height %.3f mm (in range for an X-dimension of %.3f mm) in place of %.3f mm",
-                          *g.options.barHeightMm, g.xMm, *settings.symbol.barHeightMm);
-            ean13::cli::message(Program, note);
-        }
-        if (std::abs(g.options.bwrMm - settings.symbol.bwrMm) >= 0.0005) {
-            char note[128];
-            std::snprintf(note, sizeof note, "bar width reduction %.3f mm (in range for an X-dimension of %.3f mm) in place of %.3f mm",
-                          g.options.bwrMm, g.xMm, settings.symbol.bwrMm);
-            ean13::cli::message(Program, note);
-        }
+// A PNG's pixels round the X-dimension, and with it the bar height and the bar width reduction
+// that depend on it: said only of what was asked for, since the nominal X that the pixels round
+// is no one's concern.
+void notePixelRounding(const RenderOptions &options)
+{
+    const ean13::RenderSettings &settings = options.settings;
+    const ean13::PixelGrid g = ean13::pixelGrid(settings.symbol, settings.dpi);
+    char note[128];
+    if (options.xAsked && std::abs(g.xMm - settings.symbol.xMm) >= 0.0005) {
+        std::snprintf(note, sizeof note, "X-dimension %.3f mm (%d pixels a module at %d dpi) in place of %.3f mm",
+                      g.xMm, g.pixelsPerModule, settings.dpi, settings.symbol.xMm);
+        ean13::cli::message(Program, note);
+    }
+    if (settings.symbol.barHeightMm && std::abs(*g.options.barHeightMm - *settings.symbol.barHeightMm) >= 0.0005) {
+        std::snprintf(note, sizeof note, "bar height %.3f mm (in range for an X-dimension of %.3f mm) in place of %.3f mm",
+                      *g.options.barHeightMm, g.xMm, *settings.symbol.barHeightMm);
+        ean13::cli::message(Program, note);
+    }
+    if (std::abs(g.options.bwrMm - settings.symbol.bwrMm) >= 0.0005) {
+        std::snprintf(note, sizeof note, "bar width reduction %.3f mm (in range for an X-dimension of %.3f mm) in place of %.3f mm",
+                      g.options.bwrMm, g.xMm, settings.symbol.bwrMm);
+        ean13::cli::message(Program, note);
+    }
+}
+
+// A batch of symbols, a group of entries at a time: judged, drawn on the toolkit's pool, written,
+// and their messages said.
+class Batch
+{
+public:
+    Batch(const RenderOptions &options, EntryLines &lines, const Destination &destination,
+          std::optional<ean13::FolderWriter> &folder)
+        : m_options(options), m_lines(lines), m_target(destination.target), m_format(destination.format), m_folder(folder)
+    {
+        // Each symbol is independent of the others: several at once, more than there are processors
+        // so that the wait for the disk overlaps with work. They run in the toolkit's own pool, where
+        // its image operations stay on the calling thread instead of being split across the pool again.
+        m_pool->setMaxThreadCount(4 * std::max(1, QThread::idealThreadCount()));
     }
 
-    std::optional<ean13::FolderWriter> folder;
-    if (target.kind == Target::Folder) {
-        target.made = missingFolders(target.path);
-        if (!QDir().mkpath(target.path)) {
-            removeMadeFolders(target);
-            return failure("cannot create the directory " + out);
+    // The worst exit status of the batch's symbols.
+    int run()
+    {
+        int status = ExitSuccess;
+        while (readGroup()) {
+            screenGroup();
+            drawGroup();
+            writeGroup();
+            status = std::max(status, reportGroup());
         }
-        folder.emplace(target.path);
-        if (const ean13::WriteError e = folder->open(); !e.ok()) {
-            removeMadeFolders(target);
-            return failure("cannot write into " + out + ": " + ean13::describe(e));
-        }
+        return status;
     }
-    auto pathOf = [&](const std::string &name) {
-        return local(QDir(target.path).filePath(QString::fromStdString(name)));
-    };
 
-    // Each symbol is independent of the others: several at once, more than there are processors so
-    // that the wait for the disk overlaps with work. They run in the toolkit's own pool, where its
-    // image operations stay on the calling thread instead of being split across the pool again.
-    QThreadPool *pool = QThreadPool::globalInstance();
-    pool->setMaxThreadCount(4 * std::max(1, QThread::idealThreadCount()));
-
-    std::unordered_set<std::uint64_t> named;   // the codes of this batch so far
-    std::size_t nextCode = 0;
-    int status = ExitSuccess;
-    std::vector<Entry> entries;
-    std::vector<Outcome> outcomes;
-    std::vector<ean13::FolderWriter::Staged> staged;
-    std::vector<QByteArray> bytes;
-    for (;;) {
-        // A group of entries: the codes given first, then the lines of the input.
-        entries.clear();
-        while (entries.size() < GroupSize) {
+private:
+    // The next group of entries: the codes given first, then the lines of the input.
+    bool readGroup()
+    {
+        m_entries.clear();
+        while (m_entries.size() < GroupSize) {
             Entry e;
-            if (nextCode < codes.size()) {
-                e.text = codes[nextCode++];
+            if (m_nextCode < m_options.codes.size()) {
+                e.text = m_options.codes[m_nextCode++];
                 e.length = static_cast<long long>(e.text.size());
-            } else if (input.empty() || !lines.next(e)) {
+            } else if (m_options.input.empty() || !m_lines.next(e)) {
                 break;
             }
-            entries.push_back(judge(std::move(e)));
+            m_entries.push_back(judge(std::move(e)));
         }
-        if (entries.empty())
-            break;
-        outcomes.assign(entries.size(), Outcome());
-        std::vector<bool> draw(entries.size(), false);
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            const Entry &e = entries[i];
+        return !m_entries.empty();
+    }
+
+    // Which entries are drawn: not the refused ones, nor a second code of the same file name.
+    void screenGroup()
+    {
+        m_outcomes.assign(m_entries.size(), Outcome());
+        m_draw.assign(m_entries.size(), false);
+        for (std::size_t i = 0; i < m_entries.size(); ++i) {
+            const Entry &e = m_entries[i];
             if (!e.refusal.empty()) {
-                outcomes[i] = {ExitFindings, e.refusal};
-            } else if (target.kind == Target::Folder && !named.insert(key(e.code)).second) {
-                outcomes[i] = {ExitSuccess, ean13::cli::excerpt(e.text) + ": the same file as an earlier code of this run, " + fileName(e.code, *format)
-                                     + "; written once"};
+                m_outcomes[i] = {ExitFindings, e.refusal};
+            } else if (m_target.kind == Target::Folder && !m_named.insert(key(e.code)).second) {
+                m_outcomes[i] = {ExitSuccess, ean13::cli::excerpt(e.text) + ": the same file as an earlier code of this run, "
+                                                  + fileName(e.code, m_format) + "; written once"};
             } else {
-                draw[i] = true;
+                m_draw[i] = true;
             }
         }
-        staged.assign(entries.size(), ean13::FolderWriter::Staged());
-        bytes.assign(entries.size(), QByteArray());
+    }
+
+    // Each symbol drawn and read back, and staged in the folder or kept for its one file.
+    void drawGroup()
+    {
+        m_staged.assign(m_entries.size(), ean13::FolderWriter::Staged());
+        m_bytes.assign(m_entries.size(), QByteArray());
         std::atomic<std::size_t> next{0};
-        const auto drawn = static_cast<std::size_t>(std::count(draw.begin(), draw.end(), true));
-        const auto workers = std::min<std::size_t>(static_cast<std::size_t>(pool->maxThreadCount()), drawn);
+        const auto drawn = static_cast<std::size_t>(std::count(m_draw.begin(), m_draw.end(), true));
+        const auto workers = std::min<std::size_t>(static_cast<std::size_t>(m_pool->maxThreadCount()), drawn);
         for (std::size_t w = 0; w < workers; ++w)
-            pool->start([&] {
-                for (std::size_t i; (i = next++) < entries.size();) {
-                    if (!draw[i])
+            m_pool->start([&] {
+                for (std::size_t i; (i = next++) < m_entries.size();) {
+                    if (!m_draw[i])
                         continue;
-                    ean13::Rendered r = ean13::renderSymbol(entries[i].code, *format, settings);
+                    const Entry &e = m_entries[i];
+                    ean13::Rendered r = ean13::renderSymbol(e.code, m_format, m_options.settings);
                     if (r.error != ean13::RenderError::None) {
-                        outcomes[i] = {ExitFindings, ean13::cli::excerpt(entries[i].text) + ": the decoder did not read the symbol back as "
-                                                        + ean13::asciiText(entries[i].code) + "; no file written"};
-                        draw[i] = false;
-                    } else if (folder) {
-                        staged[i] = folder->stage(QString::fromStdString(fileName(entries[i].code, *format)), r.bytes);
+                        m_outcomes[i] = {ExitFindings, ean13::cli::excerpt(e.text) + ": the decoder did not read the symbol back as "
+                                                           + ean13::asciiText(e.code) + "; no file written"};
+                        m_draw[i] = false;
+                    } else if (m_folder) {
+                        m_staged[i] = m_folder->stage(QString::fromStdString(fileName(e.code, m_format)), r.bytes);
                     } else {
-                        bytes[i] = std::move(r.bytes);
+                        m_bytes[i] = std::move(r.bytes);
                     }
                 }
             });
-        pool->waitForDone();
-        if (folder)
-            folder->commit(staged);
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            if (!draw[i])
+        m_pool->waitForDone();
+    }
+
+    void writeGroup()
+    {
+        if (m_folder)
+            m_folder->commit(m_staged);
+        for (std::size_t i = 0; i < m_entries.size(); ++i) {
+            if (!m_draw[i])
                 continue;
             ean13::WriteError e;
-            std::string where = out;
-            if (folder) {
-                e = staged[i].error;
-                where = pathOf(fileName(entries[i].code, *format));
+            std::string where = m_options.out;
+            if (m_folder) {
+                e = m_staged[i].error;
+                where = local(QDir(m_target.path).filePath(QString::fromStdString(fileName(m_entries[i].code, m_format))));
             } else {
-                e = target.kind == Target::Stdout ? ean13::writeToDescriptor(1, bytes[i]) : ean13::saveWhole(target.path, bytes[i]);
+                e = m_target.kind == Target::Stdout ? ean13::writeToDescriptor(1, m_bytes[i]) : ean13::saveWhole(m_target.path, m_bytes[i]);
             }
             if (!e.ok())
-                outcomes[i] = {ExitFailure, "cannot write " + where + ": " + ean13::describe(e)};
+                m_outcomes[i] = {ExitFailure, "cannot write " + where + ": " + ean13::describe(e)};
         }
-        std::string said;   // a group's messages in one write, not one each
-        for (const Outcome &o : outcomes) {
+    }
+
+    // The group's messages in one write, not one each; the group's worst exit status.
+    int reportGroup() const
+    {
+        int status = ExitSuccess;
+        std::string said;
+        for (const Outcome &o : m_outcomes) {
             if (!o.message.empty())
                 said += ean13::cli::messageLine(Program, o.message);
             status = std::max(status, o.status);
         }
         std::fwrite(said.data(), 1, said.size(), stderr);
         std::fflush(stderr);
+        return status;
     }
-    if (lines.error()) {
-        status = failure("cannot read " + input + ": " + std::strerror(lines.error()));
-    }
-    if (folder) {
-        if (const ean13::WriteError e = folder->finish(); !e.ok()) {
-            status = failure("cannot write " + out + ": " + ean13::describe(e));
+
+    const RenderOptions &m_options;
+    EntryLines &m_lines;
+    const Target &m_target;
+    const ean13::SymbolFormat m_format;
+    std::optional<ean13::FolderWriter> &m_folder;
+    QThreadPool *const m_pool = QThreadPool::globalInstance();
+    std::unordered_set<std::uint64_t> m_named;   // the codes of this batch so far
+    std::size_t m_nextCode = 0;
+    std::vector<Entry> m_entries;
+    std::vector<Outcome> m_outcomes;
+    std::vector<char> m_draw;   // bytes, not bits: each worker writes its own entries' alone
+    std::vector<ean13::FolderWriter::Staged> m_staged;
+    std::vector<QByteArray> m_bytes;
+};
+
+int run(const RenderOptions &options, int argc, char **argv)
+{
+    EntryLines lines;
+    if (!options.input.empty() && !lines.open(options.input))
+        return failure("cannot read " + options.input + ": " + std::strerror(errno));
+
+    QGuiApplication application(argc, argv);
+
+    const ean13::cli::Parsed<Destination> parsed = destinationOf(options);
+    if (const auto *answered = std::get_if<ean13::cli::Answered>(&parsed))
+        return answered->status;
+    Destination destination = std::get<Destination>(parsed);
+    if (destination.format == ean13::SymbolFormat::Png)
+        notePixelRounding(options);
+
+    Target &target = destination.target;
+    std::optional<ean13::FolderWriter> folder;
+    if (target.kind == Target::Folder) {
+        target.made = missingFolders(target.path);
+        if (!QDir().mkpath(target.path)) {
+            removeMadeFolders(target);
+            return failure("cannot create the directory " + options.out);
         }
+        folder.emplace(target.path);
+        if (const ean13::WriteError e = folder->open(); !e.ok()) {
+            removeMadeFolders(target);
+            return failure("cannot write into " + options.out + ": " + ean13::describe(e));
+        }
+    }
+
+    int status = Batch(options, lines, destination, folder).run();
+    if (lines.error())
+        status = failure("cannot read " + options.input + ": " + std::strerror(lines.error()));
+    if (folder) {
+        if (const ean13::WriteError e = folder->finish(); !e.ok())
+            status = failure("cannot write " + options.out + ": " + ean13::describe(e));
         if (folder->written() == 0)
             removeMadeFolders(target);
     }

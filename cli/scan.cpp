@@ -61,7 +61,7 @@ constexpr std::string_view Version = "ean13 scan (Barcode Analyser) " BARCODE_AN
 
 constexpr std::string_view NoCodeStatus = "no-code";
 
-std::string why(const reader::Loaded &loaded)
+std::string why(const reader::LoadedImage &loaded)
 {
     switch (loaded.error) {
     case reader::LoadError::None: break;
@@ -130,51 +130,71 @@ Parsed<ScanOptions> parseArguments(int argc, char **argv)
     return o;
 }
 
+// Images read on as many threads as there are cores (at most four, since each holds a decoded
+// image), and handed back in the order given.
+class ReadAhead
+{
+public:
+    explicit ReadAhead(const std::vector<std::string> &images)
+        : m_images(images), m_threads(std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4))
+    {
+    }
+
+    // The codes of the next image in the list; call it once for each.
+    reader::FileCodes next()
+    {
+        while (m_started < m_images.size() && m_reading.size() < m_threads) {
+            const std::string &image = m_images[m_started++];
+            const QString path = QString::fromLocal8Bit(image.data(), static_cast<qsizetype>(image.size()));
+            m_reading.push_back(std::async(std::launch::async, [path] { return reader::readCodes(path); }));
+        }
+        reader::FileCodes read = m_reading.front().get();
+        m_reading.pop_front();
+        return read;
+    }
+
+private:
+    const std::vector<std::string> &m_images;
+    const std::size_t m_threads;
+    std::deque<std::future<reader::FileCodes>> m_reading;
+    std::size_t m_started = 0;
+};
+
+// The records of one image, or the message why it could not be read; its exit status.
+int report(Output &out, Format format, const std::string &image, const reader::FileCodes &read)
+{
+    if (read.loaded.error != reader::LoadError::None) {
+        out.flush();   // what came before the message stays before it
+        message(Program, image + ": " + why(read.loaded));
+        return ExitFailure;
+    }
+    int status = ExitSuccess;
+    if (read.codes.isEmpty()) {
+        writeNoCode(out, format, image);
+        status = ExitFindings;
+    }
+    const Origin origin{image, 0};
+    for (const QString &code : read.codes) {
+        const std::string digits = code.toStdString();
+        const Checked checked = checkEntry(digits, Rules{});
+        if (format == Format::Text)
+            writeTextRecord(out, checked, &origin);
+        else
+            writeJsonRecord(out, checked, digits, &origin);
+        if (checked.status != ean13::Status::Ok)
+            status = ExitFindings;
+    }
+    return status;
+}
+
 int run(const ScanOptions &options)
 {
-    const Format format = options.format;
-    const std::vector<std::string> &images = options.images;
     StandardOutput stdoutSink;
-
     Output out([&stdoutSink](std::string_view bytes) { return stdoutSink.write(bytes); });
     int status = ExitSuccess;
-    // Images are read on as many threads as there are cores (at most four, since each holds a
-    // decoded image), and written in the order given.
-    const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
-    std::deque<std::future<reader::FileCodes>> reading;
-    std::size_t next = 0;
-    auto startReading = [&] {
-        while (next < images.size() && reading.size() < threads) {
-            const QString path = QString::fromLocal8Bit(images[next].data(), static_cast<qsizetype>(images[next].size()));
-            reading.push_back(std::async(std::launch::async, [path] { return reader::readFile(path); }));
-            ++next;
-        }
-    };
-    for (const std::string &image : images) {
-        startReading();
-        const reader::FileCodes read = reading.front().get();
-        reading.pop_front();
-        if (read.loaded.error != reader::LoadError::None) {
-            out.flush();   // what came before the message stays before it
-            message(Program, image + ": " + why(read.loaded));
-            status = ExitFailure;
-            continue;
-        }
-        if (read.codes.isEmpty()) {
-            writeNoCode(out, format, image);
-            status = std::max(status, ExitFindings);
-        }
-        const Origin origin{image, 0};
-        for (const QString &code : read.codes) {
-            const std::string digits = code.toStdString();
-            const Checked checked = check(digits, Rules{});
-            if (format == Format::Text)
-                writeTextRecord(out, checked, &origin);
-            else
-                writeJsonRecord(out, checked, digits, &origin);
-            if (checked.status != ean13::Status::Ok)
-                status = std::max(status, ExitFindings);
-        }
+    ReadAhead reading(options.images);
+    for (const std::string &image : options.images) {
+        status = std::max(status, report(out, options.format, image, reading.next()));
         if (!out.flush())
             return stdoutSink.failure(Program);
     }

@@ -43,10 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // The rules of the command line: as typed they are the window's; strict, they agree with it
     // on every entry of at most 13 characters.
-    const Checked typed = check(bytes, Rules{true, false, false});
+    const Checked typed = checkEntry(bytes, Rules{true, false, false});
     require(typed.status == a.status);
-    const Checked strict = check(bytes, Rules{});
-    const Checked gtin = check(bytes, Rules{false, true, true});
+    const Checked strict = checkEntry(bytes, Rules{});
+    const Checked gtin = checkEntry(bytes, Rules{false, true, true});
     require(strict.cut ? strict.status == ean13::Status::BadLength : strict.status == a.status);
     if (gtin.accepted()) {
         require(gtin.kind.has_value() && !gtin.issuer.empty());

@@ -13,7 +13,7 @@
 
 namespace {
 
-void check(bool ok)
+void require(bool ok)
 {
     if (!ok)
         std::abort();
@@ -52,21 +52,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const grade::Result r = grade::gradeSymbol(image, options);
     if (r.outcome != grade::Outcome::Graded)
         return 0;
-    check(r.scans.size() == 10 && r.code.size() == 13 && r.limitingScan < 10);
+    require(r.scans.size() == 10 && r.code.size() == 13 && r.limitingScan < 10);
     double sum = 0;
     for (const grade::ScanLine &line : r.scans) {
-        check(line.grade >= 0 && line.grade <= 4);
+        require(line.grade >= 0 && line.grade <= 4);
         for (int g : line.grades)
-            check(g >= line.grade && g <= 4);
+            require(g >= line.grade && g <= 4);
         for (double v : {line.rmin, line.rmax, line.sc, line.ecmin, line.mod, line.defects, line.decodability,
                          line.quietLeftMm, line.quietRightMm})
-            check(std::isfinite(v));
-        check(line.decodability >= 0 && line.decodability <= 1);
-        check(!line.decoded || line.code.size() == 13);
+            require(std::isfinite(v));
+        require(line.decodability >= 0 && line.decodability <= 1);
+        require(!line.decoded || line.code.size() == 13);
         sum += line.grade;
     }
-    check(std::abs(r.gradeValue - sum / 10) < 1e-9 && r.grade == grade::letterOfValue(r.gradeValue));
-    check(std::isfinite(r.barGainMm) && std::isfinite(r.xDimMm) && r.xDimMm > 0);
-    check(!grade::verdict(r, options).empty());
+    require(std::abs(r.gradeValue - sum / 10) < 1e-9 && r.grade == grade::letterOfValue(r.gradeValue));
+    require(std::isfinite(r.barGainMm) && std::isfinite(r.xDimMm) && r.xDimMm > 0);
+    require(!grade::verdict(r, options).empty());
     return 0;
 }

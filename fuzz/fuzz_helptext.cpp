@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     QByteArray copy(bytes.constData(), bytes.size());
     QBuffer device(&copy);
     device.open(QIODevice::ReadOnly);
-    const helptext::Loaded loaded = helptext::read(device, size ? 1 + data[0] % 64 : 1, size ? 1 + data[0] % 5 : 1);
+    const helptext::ShownText loaded = helptext::read(device, size ? 1 + data[0] % 64 : 1, size ? 1 + data[0] % 5 : 1);
     if (!loaded.error.isEmpty() || loaded.text.contains(u'\r'))
         std::abort();
     return 0;

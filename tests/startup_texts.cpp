@@ -48,5 +48,5 @@ private:
 int main(int argc, char **argv)
 {
     FirstPaint watcher;
-    return runProgram(argc, argv, &watcher);
+    return runAnalyser(argc, argv, &watcher);
 }

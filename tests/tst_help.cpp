@@ -489,25 +489,25 @@ void TestHelp::readingNeverWaitsLong()
     QCOMPARE(mkfifo("pipe", 0600), 0);
     const QString pipe = QDir::current().filePath(u"pipe"_s);
     PipeWatchdog watchdog(pipe);
-    const fileaccess::Contents noWriter = fileaccess::readFile(pipe, 1024, std::chrono::milliseconds(200));
+    const fileaccess::Contents noWriter = fileaccess::readRegularFile(pipe, 1024, std::chrono::milliseconds(200));
     QVERIFY(!watchdog.fired());
     watchdog.release();
     QVERIFY(!noWriter.opened);
-    QCOMPARE(noWriter.verdict.problem, fileaccess::Problem::NotAnswering);
+    QCOMPARE(noWriter.outcome.problem, fileaccess::Problem::NotAnswering);
 
     // A writer that never writes: opening returns at once, and a pipe is not read.
     const int writer = ::open("pipe", O_RDWR);
     QVERIFY(writer >= 0);
-    const fileaccess::Contents silentWriter = fileaccess::readFile(pipe, 1024, std::chrono::seconds(60));
+    const fileaccess::Contents silentWriter = fileaccess::readRegularFile(pipe, 1024, std::chrono::seconds(60));
     ::close(writer);
     QVERIFY(!silentWriter.opened);
-    QCOMPARE(silentWriter.verdict.problem, fileaccess::Problem::NotRegular);
+    QCOMPARE(silentWriter.outcome.problem, fileaccess::Problem::NotRegular);
 
     // A regular file is read whole, however long ago the last step was.
     writeFile("abc");
-    const fileaccess::Contents regular = fileaccess::readFile(u"Tavik.txt"_s, 1024);
+    const fileaccess::Contents regular = fileaccess::readRegularFile(u"Tavik.txt"_s, 1024);
     QVERIFY(regular.opened);
-    QVERIFY(regular.verdict.ok());
+    QVERIFY(regular.outcome.ok());
     QCOMPARE(regular.bytes, QByteArray("abc"));
     QVERIFY(!regular.more);
 }
@@ -517,7 +517,7 @@ void TestHelp::readErrorMidwayKeepsWhatWasRead()
 {
     const QByteArray bytes = (u"Первая строка\nВторая строка\nТретья строка\n"_s).toUtf8();
     FailingDevice device(bytes, bytes.indexOf("Третья"));
-    const helptext::Loaded loaded = helptext::read(device);
+    const helptext::ShownText loaded = helptext::read(device);
     QCOMPARE(loaded.error, u"Input/output error"_s);
     QCOMPARE(loaded.text, u"Первая строка\nВторая строка"_s);
     QVERIFY(!loaded.cut);
@@ -546,7 +546,7 @@ void TestHelp::millionsOfLinesAreCutAndSaySo()
     QBuffer exact;
     exact.setData(QByteArray("a\nb\nc\n"));
     exact.open(QIODevice::ReadOnly);
-    const helptext::Loaded three = helptext::read(exact, helptext::ShownBytes, 3);
+    const helptext::ShownText three = helptext::read(exact, helptext::ShownBytes, 3);
     QCOMPARE(three.text, u"a\nb\nc"_s);   // exactly the limit: nothing left out
     QVERIFY(!three.cut);
 }

@@ -94,8 +94,32 @@ public:
     QString failure() const { return m_failure; }
 
 private:
+    // One step: an action picked at random by the weights of Actions.
     void act();
-    bool check();
+    struct Action
+    {
+        int weight;
+        void (Session::*run)();
+    };
+    static const Action Actions[];
+    void typeDigit();
+    void typeLetter();
+    void typeSpace();
+    void pasteCodeOverAll();
+    void pasteRandomText();
+    void backspace();
+    void clickIntoField();
+    void pressEnter();
+    void clickAnalyse();
+    void clickClear();
+    void clickPicture();
+    void closePicture();
+    void clickHelpWithFile();
+    void clickHelpWithoutFile();
+    void clickFinish();
+    void closeHelp();
+
+    bool agreesWithModel();
     void log(const QString &what) { m_log << what; if (m_log.size() > 25) m_log.removeFirst(); }
     // Keys go to the focused widget of the active window; with neither, a person's typing is lost.
     bool keysGoSomewhere()
@@ -202,110 +226,187 @@ private:
     int m_step = 0;
 };
 
+// What a person does next, and how often: each action's weight is its share in a hundred steps.
+const Session::Action Session::Actions[] = {
+    {30, &Session::typeDigit},
+    {3, &Session::typeLetter},
+    {2, &Session::typeSpace},
+    {4, &Session::pasteCodeOverAll},
+    {3, &Session::pasteRandomText},
+    {6, &Session::backspace},
+    {7, &Session::clickIntoField},
+    {5, &Session::pressEnter},
+    {6, &Session::clickAnalyse},
+    {4, &Session::clickClear},
+    {10, &Session::clickPicture},
+    {5, &Session::closePicture},
+    {4, &Session::clickHelpWithFile},
+    {2, &Session::clickHelpWithoutFile},
+    {5, &Session::clickFinish},
+    {4, &Session::closeHelp},
+};
+
 void Session::act()
 {
-    const int what = static_cast<int>(m_rng.bounded(100));
-    if (what < 30) {
-        const QString c = QString(u"0123456789"_s[static_cast<int>(m_rng.bounded(10))]);
-        log(u"type digit "_s + c);
-        typeText(c);
-    } else if (what < 33) {
-        log(u"type letter"_s);
-        typeText(u"x"_s);   // QTest types ASCII only; pasting brings in Cyrillic
-    } else if (what < 35) {
-        log(u"type space"_s);
-        typeText(u" "_s);
-    } else if (what < 39) {
-        // Select everything and paste a whole code over it, the way numbers usually arrive.
-        QString code;
-        const int length = m_rng.bounded(4) == 0 ? 12 : 13;
-        for (int i = 0; i < length; ++i)
-            code += QChar(u'0' + static_cast<char16_t>(m_rng.bounded(m_rng.bounded(3) == 0 ? 2 : 10)));
-        log(u"select all, paste \"%1\""_s.arg(code));
-        QGuiApplication::clipboard()->setText(code);
-        if (m_model.focus == Focus::Edit1 && m_model.text != code) {   // the same text is no change
-            m_model.text = code;
-            m_model.changed();
+    int total = 0;
+    for (const Action &a : Actions)
+        total += a.weight;
+    int pick = static_cast<int>(m_rng.bounded(static_cast<quint32>(total)));
+    for (const Action &a : Actions) {
+        if (pick < a.weight) {
+            (this->*a.run)();
+            break;
         }
-        sendKey(Qt::Key_A, Qt::ControlModifier);
-        sendKey(Qt::Key_V, Qt::ControlModifier);
-    } else if (what < 42) {
-        const QString s = randomText(16);
-        log(u"paste \"%1\""_s.arg(s));
-        QGuiApplication::clipboard()->setText(s);
-        if (m_model.focus == Focus::Edit1) {
-            const QString kept = s.left(13 - m_model.text.size());
-            if (!kept.isEmpty()) {
-                m_model.text += kept;
-                m_model.changed();
-            }
-        }
-        sendKey(Qt::Key_V, Qt::ControlModifier);
-    } else if (what < 48) {
-        log(u"Backspace"_s);
-        if (m_model.focus == Focus::Edit1 && !m_model.text.isEmpty()) {
-            m_model.text.chop(1);
-            m_model.changed();
-        }
-        sendKey(Qt::Key_Backspace);
-    } else if (what < 55) {
-        log(u"click into the field"_s);
-        personClick(MainForm->Edit1);
-        sendKey(Qt::Key_End);   // the click put the cursor anywhere; the person goes on at the end
-    } else if (what < 60) {
-        log(u"Enter"_s);
-        if (m_model.focus == Focus::Edit1)
-            m_model.analyse();
-        sendKey(Qt::Key_Return);
-    } else if (what < 66) {
-        log(u"click Analyse"_s);
-        personClick(MainForm->Button1);
-        buttonWork(Focus::Button1);
-    } else if (what < 70) {
-        log(u"click Clear"_s);
-        personClick(MainForm->Button4);
-        buttonWork(Focus::Button4);
-    } else if (what < 80) {
-        log(u"click Picture"_s);
-        personClick(MainForm->Button5);
-        if (MainForm->Button5->isEnabled())
-            buttonWork(Focus::Button5);
-    } else if (what < 85) {
-        log(u"close the picture window"_s);
-        if (m_model.pictureShown) {
-            m_model.pictureShown = false;
-            m_model.focus = m_model.helpShown ? Focus::HelpText : Focus::Edit1;
-            Form1->close();
-        }
-    } else if (what < 89) {
-        log(u"click Help with the file"_s);
-        writeHelpFile();
-        personClick(MainForm->Button2);
-        buttonWork(Focus::Button2);
-    } else if (what < 91) {
-        log(u"click Help without the file"_s);
-        QFile::remove(u"Tavik.txt"_s);
-        m_model.fileExists = false;
-        personClick(MainForm->Button2);
-        buttonWork(Focus::Button2);
-    } else if (what < 96) {
-        log(u"click Finish"_s);
-        if (m_model.helpShown) {
-            personClick(HelpForm->Button1);
-            buttonWork(Focus::Finish);
-        }
-    } else {
-        log(u"close the help window"_s);
-        if (m_model.helpShown) {
-            m_model.helpShown = false;
-            m_model.focus = Focus::Edit1;
-            HelpForm->close();
-        }
+        pick -= a.weight;
     }
     QCoreApplication::processEvents();
 }
 
-bool Session::check()
+void Session::typeDigit()
+{
+    const QString c = QString(u"0123456789"_s[static_cast<int>(m_rng.bounded(10))]);
+    log(u"type digit "_s + c);
+    typeText(c);
+}
+
+void Session::typeLetter()
+{
+    log(u"type letter"_s);
+    typeText(u"x"_s);   // QTest types ASCII only; pasting brings in Cyrillic
+}
+
+void Session::typeSpace()
+{
+    log(u"type space"_s);
+    typeText(u" "_s);
+}
+
+// Select everything and paste a whole code over it, the way numbers usually arrive.
+void Session::pasteCodeOverAll()
+{
+    QString code;
+    const int length = m_rng.bounded(4) == 0 ? 12 : 13;
+    for (int i = 0; i < length; ++i)
+        code += QChar(u'0' + static_cast<char16_t>(m_rng.bounded(m_rng.bounded(3) == 0 ? 2 : 10)));
+    log(u"select all, paste \"%1\""_s.arg(code));
+    QGuiApplication::clipboard()->setText(code);
+    if (m_model.focus == Focus::Edit1 && m_model.text != code) {   // the same text is no change
+        m_model.text = code;
+        m_model.changed();
+    }
+    sendKey(Qt::Key_A, Qt::ControlModifier);
+    sendKey(Qt::Key_V, Qt::ControlModifier);
+}
+
+void Session::pasteRandomText()
+{
+    const QString s = randomText(16);
+    log(u"paste \"%1\""_s.arg(s));
+    QGuiApplication::clipboard()->setText(s);
+    if (m_model.focus == Focus::Edit1) {
+        const QString kept = s.left(13 - m_model.text.size());
+        if (!kept.isEmpty()) {
+            m_model.text += kept;
+            m_model.changed();
+        }
+    }
+    sendKey(Qt::Key_V, Qt::ControlModifier);
+}
+
+void Session::backspace()
+{
+    log(u"Backspace"_s);
+    if (m_model.focus == Focus::Edit1 && !m_model.text.isEmpty()) {
+        m_model.text.chop(1);
+        m_model.changed();
+    }
+    sendKey(Qt::Key_Backspace);
+}
+
+void Session::clickIntoField()
+{
+    log(u"click into the field"_s);
+    personClick(MainForm->Edit1);
+    sendKey(Qt::Key_End);   // the click put the cursor anywhere; the person goes on at the end
+}
+
+void Session::pressEnter()
+{
+    log(u"Enter"_s);
+    if (m_model.focus == Focus::Edit1)
+        m_model.analyse();
+    sendKey(Qt::Key_Return);
+}
+
+void Session::clickAnalyse()
+{
+    log(u"click Analyse"_s);
+    personClick(MainForm->Button1);
+    buttonWork(Focus::Button1);
+}
+
+void Session::clickClear()
+{
+    log(u"click Clear"_s);
+    personClick(MainForm->Button4);
+    buttonWork(Focus::Button4);
+}
+
+void Session::clickPicture()
+{
+    log(u"click Picture"_s);
+    personClick(MainForm->Button5);
+    if (MainForm->Button5->isEnabled())
+        buttonWork(Focus::Button5);
+}
+
+void Session::closePicture()
+{
+    log(u"close the picture window"_s);
+    if (m_model.pictureShown) {
+        m_model.pictureShown = false;
+        m_model.focus = m_model.helpShown ? Focus::HelpText : Focus::Edit1;
+        Form1->close();
+    }
+}
+
+void Session::clickHelpWithFile()
+{
+    log(u"click Help with the file"_s);
+    writeHelpFile();
+    personClick(MainForm->Button2);
+    buttonWork(Focus::Button2);
+}
+
+void Session::clickHelpWithoutFile()
+{
+    log(u"click Help without the file"_s);
+    QFile::remove(u"Tavik.txt"_s);
+    m_model.fileExists = false;
+    personClick(MainForm->Button2);
+    buttonWork(Focus::Button2);
+}
+
+void Session::clickFinish()
+{
+    log(u"click Finish"_s);
+    if (m_model.helpShown) {
+        personClick(HelpForm->Button1);
+        buttonWork(Focus::Finish);
+    }
+}
+
+void Session::closeHelp()
+{
+    log(u"close the help window"_s);
+    if (m_model.helpShown) {
+        m_model.helpShown = false;
+        m_model.focus = Focus::Edit1;
+        HelpForm->close();
+    }
+}
+
+bool Session::agreesWithModel()
 {
     auto fail = [this](const QString &what) {
         m_failure = u"seed %1, step %2: %3\nlast actions:\n  %4"_s.arg(m_seed).arg(m_step).arg(what, m_log.join(u"\n  "_s));
@@ -355,7 +456,7 @@ bool Session::run(int steps)
         act();
         if (QTest::currentTestFailed())
             return false;
-        if (!check())
+        if (!agreesWithModel())
             return false;
     }
     return true;

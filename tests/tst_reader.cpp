@@ -87,7 +87,7 @@ void TestReader::everyKindOfPicture()
 {
     QFETCH(QString, path);
     QFETCH(QStringList, codes);
-    const reader::FileCodes read = reader::readFile(path);
+    const reader::FileCodes read = reader::readCodes(path);
     QCOMPARE(read.loaded.error, reader::LoadError::None);
     QCOMPARE(read.codes, codes);
 }
@@ -101,7 +101,7 @@ void TestReader::photoLikePictures()
     for (const scanimages::Sample &s : scanimages::makeSamples(scanimages::photoKinds(), 3, 2026)) {
         const QString path = m_dir.filePath(s.name + u'.' + s.suffix);
         QVERIFY(writeFile(path, s.file));
-        const QStringList found = reader::readFile(path).codes;
+        const QStringList found = reader::readCodes(path).codes;
         for (const QString &code : found)
             QVERIFY2(s.codes.contains(code), qPrintable(s.name + u": "_s + code + u" is not in the picture"_s));
         codes += static_cast<int>(s.codes.size());
@@ -128,7 +128,7 @@ void TestReader::realPhotos()
 {
     QFETCH(QString, path);
     QFETCH(QStringList, codes);
-    QCOMPARE(reader::readFile(path).codes, codes);
+    QCOMPARE(reader::readCodes(path).codes, codes);
 }
 
 // A reading given up returns at its next pass, with what two readings agreed on by then.
@@ -170,7 +170,7 @@ void TestReader::fileFormats()
 {
     QFETCH(QString, path);
     QFETCH(QString, code);
-    QCOMPARE(reader::readFile(path).codes, QStringList{code});
+    QCOMPARE(reader::readCodes(path).codes, QStringList{code});
 }
 
 // A camera stores its pixels as the sensor saw them and says in the metadata how to turn them.
@@ -193,14 +193,14 @@ void TestReader::photoTurnedByItsMetadata()
     writer.setTransformation(QImageIOHandler::TransformationRotate90);   // view: turn a quarter clockwise
     QVERIFY(writer.write(upright.transformed(QTransform().rotate(-90))));
 
-    QCOMPARE(reader::readFile(path).codes, (QStringList{u"4820000000000"_s, u"4006381333931"_s}));
+    QCOMPARE(reader::readCodes(path).codes, (QStringList{u"4820000000000"_s, u"4006381333931"_s}));
 }
 
 // A steep symbol (from the generator's rotated-any kind): zbar reads it as 3047277336330 on most of
 // its columns, and on a few columns at its end as 3047277336378, whose check digit holds as well.
 void TestReader::misreadingBesideTheSymbol()
 {
-    QCOMPARE(reader::readFile(QFINDTESTDATA("data/steep-symbol.png")).codes, QStringList{u"3047277336330"_s});
+    QCOMPARE(reader::readCodes(QFINDTESTDATA("data/steep-symbol.png")).codes, QStringList{u"3047277336330"_s});
 }
 
 void TestReader::imagesThatAbortZxingCpp_data()
@@ -234,7 +234,7 @@ void TestReader::imagesThatAbortZxingCpp_data()
 void TestReader::imagesThatAbortZxingCpp()
 {
     QFETCH(QString, path);
-    QCOMPARE(reader::readFile(path).codes, QStringList{u"4820000000000"_s});
+    QCOMPARE(reader::readCodes(path).codes, QStringList{u"4820000000000"_s});
 
     const QString python = u"/usr/bin/python3"_s;
     if (!QFile::exists(python))
@@ -282,7 +282,7 @@ void TestReader::badFiles()
 {
     QFETCH(QString, path);
     QFETCH(reader::LoadError, error);
-    const reader::FileCodes read = reader::readFile(path);
+    const reader::FileCodes read = reader::readCodes(path);
     QCOMPARE(read.loaded.error, error);
     QVERIFY(read.codes.isEmpty());
     if (error == reader::LoadError::TooLarge)

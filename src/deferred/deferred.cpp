@@ -13,7 +13,7 @@ namespace deferred {
 
 namespace {
 
-struct Loaded
+struct LoadedModule
 {
     const Features *features = nullptr;
     QString error;
@@ -21,7 +21,7 @@ struct Loaded
 
 bool loadedYet = false;
 
-Loaded load()
+LoadedModule load()
 {
     loadedYet = true;
     QLibrary library(modulePath());
@@ -41,7 +41,7 @@ Loaded load()
 // time a feature needs it.
 const Features *features()
 {
-    static const Loaded loaded = load();
+    static const LoadedModule loaded = load();
     // Pictures are read on a thread of their own, which must not open windows; the window's side
     // loads the module on its own thread first, and is told there.
     if (!loaded.features && QThread::currentThread() == QCoreApplication::instance()->thread())
@@ -80,16 +80,16 @@ QStringList reader::findCodes(const QImage &image, const GiveUp &giveUp)
     return f ? f->findCodes(image, giveUp) : QStringList();
 }
 
-reader::FileCodes reader::readFile(const QString &path, const GiveUp &giveUp)
+reader::FileCodes reader::readCodes(const QString &path, const GiveUp &giveUp)
 {
     const deferred::Features *f = deferred::features();
-    return f ? f->readFile(path, giveUp) : FileCodes();
+    return f ? f->readCodes(path, giveUp) : FileCodes();
 }
 
-reader::Loaded reader::loadImageData(const QByteArray &bytes)
+reader::LoadedImage reader::loadImageData(const QByteArray &bytes)
 {
     const deferred::Features *f = deferred::features();
-    return f ? f->loadImageData(bytes) : Loaded();
+    return f ? f->loadImageData(bytes) : LoadedImage();
 }
 
 ean13::Rendered ean13::renderSymbol(const Code &code, SymbolFormat format, const RenderSettings &settings)

@@ -20,8 +20,8 @@ struct Features
     int size = sizeof(Features);
     int version = 3;
     QStringList (*findCodes)(const QImage &, const reader::GiveUp &) = nullptr;
-    reader::FileCodes (*readFile)(const QString &, const reader::GiveUp &) = nullptr;
-    reader::Loaded (*loadImageData)(const QByteArray &) = nullptr;
+    reader::FileCodes (*readCodes)(const QString &, const reader::GiveUp &) = nullptr;
+    reader::LoadedImage (*loadImageData)(const QByteArray &) = nullptr;
     ean13::Rendered (*renderSymbol)(const ean13::Code &, ean13::SymbolFormat, const ean13::RenderSettings &) = nullptr;
     ean13::Rendered (*renderImage)(const ean13::Code &, const ean13::RenderSettings &) = nullptr;
     void (*paintSymbol)(QPainter &, const ean13::Symbol &, double) = nullptr;

@@ -9,7 +9,7 @@ namespace {
 const deferred::Features Table = [] {
     deferred::Features f;
     f.findCodes = &reader::findCodes;
-    f.readFile = &reader::readFile;
+    f.readCodes = &reader::readCodes;
     f.loadImageData = &reader::loadImageData;
     f.renderSymbol = &ean13::renderSymbol;
     f.renderImage = &ean13::renderImage;

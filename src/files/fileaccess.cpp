@@ -33,7 +33,7 @@ bool leadsRoundInACircle(const QFileInfo &link)
 
 } // namespace
 
-Verdict check(const QString &path)
+Outcome inspect(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists()) {   // follows links: a link to nothing does not exist either
@@ -50,9 +50,9 @@ Verdict check(const QString &path)
     return {};
 }
 
-QString reason(const Verdict &verdict)
+QString reason(const Outcome &outcome)
 {
-    switch (verdict.problem) {
+    switch (outcome.problem) {
     case Problem::None: return QString();
     case Problem::Missing: return u"такого файла нет"_s;
     case Problem::DanglingLink: return u"это ссылка на файл, которого нет"_s;
@@ -64,7 +64,7 @@ QString reason(const Verdict &verdict)
     case Problem::ReadError: return u"система не смогла прочитать файл до конца"_s;
     case Problem::Other: break;
     }
-    return verdict.systemText;
+    return outcome.systemText;
 }
 
 Contents readAll(QIODevice &device, qint64 limit, const std::function<void()> &step)
@@ -75,7 +75,7 @@ Contents readAll(QIODevice &device, qint64 limit, const std::function<void()> &s
     while (contents.bytes.size() < limit) {
         const qint64 n = device.read(chunk.data(), qMin<qint64>(chunk.size(), limit - contents.bytes.size()));
         if (n < 0) {
-            contents.verdict = {Problem::ReadError, device.errorString()};
+            contents.outcome = {Problem::ReadError, device.errorString()};
             return contents;
         }
         if (n == 0)
@@ -111,11 +111,11 @@ void readOnItsOwnThread(const std::shared_ptr<Shared> &shared, const QString &pa
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
-            contents.verdict = check(path);   // the common reasons in our own words
-            if (contents.verdict.ok())
-                contents.verdict = {Problem::Other, file.errorString()};
-        } else if (file.isSequential()) {   // not what was checked: replaced by a pipe or a device
-            contents.verdict = {Problem::NotRegular, {}};
+            contents.outcome = inspect(path);   // the common reasons in our own words
+            if (contents.outcome.ok())
+                contents.outcome = {Problem::Other, file.errorString()};
+        } else if (file.isSequential()) {   // not what was inspected: replaced by a pipe or a device
+            contents.outcome = {Problem::NotRegular, {}};
         } else {
             step();
             contents = readAll(file, limit, step);
@@ -129,7 +129,7 @@ void readOnItsOwnThread(const std::shared_ptr<Shared> &shared, const QString &pa
 
 } // namespace
 
-Contents readFile(const QString &path, qint64 limit, std::chrono::milliseconds patience)
+Contents readRegularFile(const QString &path, qint64 limit, std::chrono::milliseconds patience)
 {
     auto shared = std::make_shared<Shared>();
     std::thread(readOnItsOwnThread, shared, path, limit).detach();
@@ -139,7 +139,7 @@ Contents readFile(const QString &path, qint64 limit, std::chrono::milliseconds p
         if (!shared->changed.wait_for(lock, patience, [&] { return shared->done || shared->steps != seen; })) {
             Contents late;
             late.opened = seen > 0;
-            late.verdict = {Problem::NotAnswering, {}};
+            late.outcome = {Problem::NotAnswering, {}};
             return late;
         }
         seen = shared->steps;

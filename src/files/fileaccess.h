@@ -26,7 +26,7 @@ enum class Problem {
     Other,          // the system's own words say what
 };
 
-struct Verdict
+struct Outcome
 {
     Problem problem = Problem::None;
     QString systemText;   // the system's own words, where it gave any
@@ -35,18 +35,18 @@ struct Verdict
 
 // What stands in the way of reading `path` as a regular file, found out without opening it.
 // Links are followed.
-[[nodiscard]] Verdict check(const QString &path);
+[[nodiscard]] Outcome inspect(const QString &path);
 
 // The reason in Russian, to follow the file's name in a message ("... файл Tavik.txt: <reason>").
 // Only Problem::Other gives the system's own words.
-[[nodiscard]] QString reason(const Verdict &verdict);
+[[nodiscard]] QString reason(const Outcome &outcome);
 
 struct Contents
 {
-    bool opened = false;   // false: `verdict` says why it could not be opened
+    bool opened = false;   // false: `outcome` says why it could not be opened
     QByteArray bytes;      // what was read
     bool more = false;     // the file goes on past the limit
-    Verdict verdict;       // why reading stopped early; ok() when it did not
+    Outcome outcome;       // why reading stopped early; ok() when it did not
 };
 
 // Reads a device to its end or up to `limit` bytes, stopping at a read error. `step`, if given,
@@ -57,10 +57,10 @@ struct Contents
 inline constexpr std::chrono::milliseconds Patience{500};
 
 // Opens `path` and reads it as readAll does, on a thread of its own, and waits at most `patience`
-// for each step. So a file that was checked and then replaced by a pipe without a writer, or a
+// for each step. So a file that was inspected and then replaced by a pipe without a writer, or a
 // share that hangs, costs the caller half a second, not the rest of the run; the thread that
 // waits for it ends by itself when the system answers at last. A file that turns out not to be
-// regular once open (replaced since the check) is not read.
-[[nodiscard]] Contents readFile(const QString &path, qint64 limit, std::chrono::milliseconds patience = Patience);
+// regular once open (replaced since it was inspected) is not read.
+[[nodiscard]] Contents readRegularFile(const QString &path, qint64 limit, std::chrono::milliseconds patience = Patience);
 
 } // namespace fileaccess

@@ -120,9 +120,9 @@ qsizetype brokenTail(const QByteArray &bytes)
 
 } // namespace
 
-Loaded textOf(QByteArray bytes, bool more, qsizetype lineLimit)
+ShownText textOf(QByteArray bytes, bool more, qsizetype lineLimit)
 {
-    Loaded loaded;
+    ShownText loaded;
     loaded.cut = more;
     if (more)
         bytes.chop(brokenTail(bytes));
@@ -140,11 +140,11 @@ Loaded textOf(QByteArray bytes, bool more, qsizetype lineLimit)
     return loaded;
 }
 
-Loaded read(QIODevice &device, qint64 byteLimit, qsizetype lineLimit)
+ShownText read(QIODevice &device, qint64 byteLimit, qsizetype lineLimit)
 {
     const fileaccess::Contents contents = fileaccess::readAll(device, byteLimit);
-    Loaded loaded = textOf(contents.bytes, contents.more, lineLimit);
-    loaded.error = contents.verdict.systemText;
+    ShownText loaded = textOf(contents.bytes, contents.more, lineLimit);
+    loaded.error = contents.outcome.systemText;
     return loaded;
 }
 

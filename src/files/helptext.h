@@ -26,7 +26,7 @@ inline constexpr qsizetype ShownLineLength = 2000;
 inline constexpr qint64 ShownBytes = 4 * 1024 * 1024;
 inline constexpr qsizetype ShownLines = 100'000;
 
-struct Loaded
+struct ShownText
 {
     QString text;       // the lines read, joined by LF
     QString error;      // why reading stopped early; empty when it did not
@@ -35,10 +35,10 @@ struct Loaded
 
 // The text shown for the bytes read: decoded, line ends made one, long lines folded, at most
 // `lineLimit` lines. `more` says that the bytes were cut off by a limit, maybe inside a character.
-[[nodiscard]] Loaded textOf(QByteArray bytes, bool more, qsizetype lineLimit = ShownLines);
+[[nodiscard]] ShownText textOf(QByteArray bytes, bool more, qsizetype lineLimit = ShownLines);
 
 // Reads an open device to its end, or as far as ShownBytes and ShownLines allow, stopping at a
 // read error.
-[[nodiscard]] Loaded read(QIODevice &device, qint64 byteLimit = ShownBytes, qsizetype lineLimit = ShownLines);
+[[nodiscard]] ShownText read(QIODevice &device, qint64 byteLimit = ShownBytes, qsizetype lineLimit = ShownLines);
 
 } // namespace helptext

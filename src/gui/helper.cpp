@@ -18,9 +18,9 @@ THelpForm *HelpForm = nullptr;
 
 namespace {
 
-QString cannotOpen(const QString &fileName, const fileaccess::Verdict &verdict)
+QString cannotOpen(const QString &fileName, const fileaccess::Outcome &outcome)
 {
-    return u"Не удалось открыть файл %1: %2"_s.arg(QDir::toNativeSeparators(fileName), fileaccess::reason(verdict));
+    return u"Не удалось открыть файл %1: %2"_s.arg(QDir::toNativeSeparators(fileName), fileaccess::reason(outcome));
 }
 
 } // namespace
@@ -82,15 +82,15 @@ void THelpForm::FormShow()
     if (fileName.isEmpty())
         fileName = helpfile::name();   // gone since the help command looked: opening it says so
     const QString shownName = QDir::toNativeSeparators(fileName);
-    const fileaccess::Contents contents = fileaccess::readFile(fileName, helptext::ShownBytes);
+    const fileaccess::Contents contents = fileaccess::readRegularFile(fileName, helptext::ShownBytes);
     if (!contents.opened) {
-        showMessage(this, cannotOpen(fileName, contents.verdict));
+        showMessage(this, cannotOpen(fileName, contents.outcome));
         return;
     }
-    const helptext::Loaded loaded = helptext::textOf(contents.bytes, contents.more);
+    const helptext::ShownText loaded = helptext::textOf(contents.bytes, contents.more);
     RichEdit1->setPlainText(loaded.text);   // one call, not one append a line: large files stay quick
-    if (!contents.verdict.ok()) {
-        showMessage(this, u"Ошибка чтения файла %1: %2"_s.arg(shownName, fileaccess::reason(contents.verdict)));
+    if (!contents.outcome.ok()) {
+        showMessage(this, u"Ошибка чтения файла %1: %2"_s.arg(shownName, fileaccess::reason(contents.outcome)));
         return;
     }
     if (loaded.cut) {
@@ -121,13 +121,13 @@ void ShowHelp()
         showMessage(MainForm, u"-= Отсутствует файл Tavik.txt =-"_s);
         return;
     }
-    const fileaccess::Verdict verdict = fileaccess::check(fileName);
-    switch (verdict.problem) {
+    const fileaccess::Outcome outcome = fileaccess::inspect(fileName);
+    switch (outcome.problem) {
     case fileaccess::Problem::DanglingLink:
     case fileaccess::Problem::LinkLoop:
     case fileaccess::Problem::NotRegular:
         // Nothing that could hold a help text: the window is not shown.
-        showMessage(MainForm, cannotOpen(fileName, verdict));
+        showMessage(MainForm, cannotOpen(fileName, outcome));
         return;
     default:
         break;   // a file that cannot be opened is reported by the loading, and the window shows all the same

@@ -26,7 +26,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-QString reason(const reader::Loaded &loaded)
+QString reason(const reader::LoadedImage &loaded)
 {
     switch (loaded.error) {
     case reader::LoadError::None: break;
@@ -130,7 +130,7 @@ bool ImageInput::eventFilter(QObject *watched, QEvent *event)
             return false;
         drop->acceptProposedAction();
         if (!file.isEmpty())
-            readFile(file);
+            readCodesFrom(file);
         else
             readData(drop->mimeData());
         return true;
@@ -181,9 +181,9 @@ void ImageInput::pasteImage()
         readData(clipboard);
 }
 
-void ImageInput::readFile(const QString &path)
+void ImageInput::readCodesFrom(const QString &path)
 {
-    start([path](const std::function<bool()> &givenUp) { return reader::readFile(path, givenUp); }, path);
+    start([path](const std::function<bool()> &givenUp) { return reader::readCodes(path, givenUp); }, path);
 }
 
 // The bytes of an image file are decoded on the reading thread, within the reader's limits; only

@@ -38,7 +38,7 @@ protected:
 private:
     [[nodiscard]] static QString droppedFile(const QMimeData *data);
     [[nodiscard]] static bool holdsImage(const QMimeData *data);
-    void readFile(const QString &path);
+    void readCodesFrom(const QString &path);
     void readData(const QMimeData *data);
     void pasteImage();
     void showFieldMenu(QPoint globalPos);

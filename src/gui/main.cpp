@@ -14,6 +14,7 @@
 #include <QTextDocument>
 
 #include <cmath>
+#include <initializer_list>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -48,6 +49,60 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QRect &geometry, c
     return label;
 }
 
+// The fallback font's digits are a pixel wider than the design font's; without closing them up,
+// 13 of them do not fit the 89-pixel field and the first one scrolls out of sight.
+QFont fieldFont()
+{
+    constexpr int TextRoom = 89 - 2 * 4;   // the frame and the margins take 4 pixels a side
+    QFont font = designFont();
+    if (QFontMetrics(font).horizontalAdvance(u"0000000000000"_s) > TextRoom)
+        font.setLetterSpacing(QFont::AbsoluteSpacing, -1);
+    return font;
+}
+
+void setUpField(QLineEdit *edit)
+{
+    edit->setObjectName(u"Edit1"_s);
+    edit->setGeometry(8, 16, 89, 21);
+    edit->setMaxLength(ean13::CodeLength);
+    edit->setFont(fieldFont());
+}
+
+// The bold fallback font's hyphens run wider than the design font's: the 58 of the separator
+// would not fit the list's width and would break onto a second row. Where that is so, the
+// letters close up by just enough (a fifth of a pixel each in DejaVu Sans Bold).
+QFont resultsFont(const QPlainTextEdit *list)
+{
+    QFont font = designFont(true);
+    const QString separator = fromUtf8(ean13::Separator);
+    // The frame and the text's margin take their share a side, and a pixel is kept to spare.
+    const qreal textRoom = 265 - 2 * list->frameWidth() - 2 * list->document()->documentMargin() - 1;
+    const qreal separatorWidth = QFontMetricsF(font).horizontalAdvance(separator);
+    if (separatorWidth > textRoom)
+        font.setLetterSpacing(QFont::AbsoluteSpacing, -std::ceil((separatorWidth - textRoom) / separator.size() * 64) / 64);
+    return font;
+}
+
+void setUpResultsList(QPlainTextEdit *list)
+{
+    list->setObjectName(u"Memo1"_s);
+    list->setGeometry(0, 56, 265, 89);
+    list->setReadOnly(true);
+    list->setFont(resultsFont(list));
+    list->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QPalette palette = list->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::ToolTipBase));
+    list->setPalette(palette);
+}
+
+void chainTabOrder(std::initializer_list<QWidget *> order)
+{
+    for (auto it = order.begin(); it + 1 != order.end(); ++it)
+        QWidget::setTabOrder(*it, *(it + 1));
+}
+
 } // namespace
 
 TMainForm::TMainForm(QWidget *parent)
@@ -68,46 +123,10 @@ TMainForm::TMainForm(QWidget *parent)
     setFixedSize(267, 177);   // the bounding box of the controls
     centreOnFirstShow(this);
 
-    Edit1->setObjectName(u"Edit1"_s);
-    Edit1->setGeometry(8, 16, 89, 21);
-    Edit1->setMaxLength(ean13::CodeLength);
-    // The fallback font's digits are a pixel wider than the design font's; without this, 13 of them
-    // do not fit the 89-pixel field and the first one scrolls out of sight.
-    constexpr int TextRoom = 89 - 2 * 4;   // the frame and the margins take 4 pixels a side
-    QFont editFont = designFont();
-    if (QFontMetrics(editFont).horizontalAdvance(u"0000000000000"_s) > TextRoom)
-        editFont.setLetterSpacing(QFont::AbsoluteSpacing, -1);
-    Edit1->setFont(editFont);
-
-    Memo1->setObjectName(u"Memo1"_s);
-    Memo1->setGeometry(0, 56, 265, 89);
-    Memo1->setReadOnly(true);
-    // The bold fallback font's hyphens run wider than the design font's: the 58 of the separator
-    // would not fit the list's width and would break onto a second row. Where that is so, the
-    // letters close up by just enough (a fifth of a pixel each in DejaVu Sans Bold).
-    QFont memoFont = designFont(true);
-    const QString separator = fromUtf8(ean13::Separator);
-    // The frame and the text's margin take their share a side, and a pixel is kept to spare.
-    const qreal textRoom = 265 - 2 * Memo1->frameWidth() - 2 * Memo1->document()->documentMargin() - 1;
-    const qreal separatorWidth = QFontMetricsF(memoFont).horizontalAdvance(separator);
-    if (separatorWidth > textRoom)
-        memoFont.setLetterSpacing(QFont::AbsoluteSpacing, -std::ceil((separatorWidth - textRoom) / separator.size() * 64) / 64);
-    Memo1->setFont(memoFont);
-    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QPalette memoPalette = Memo1->palette();
-    memoPalette.setColor(QPalette::Base, memoPalette.color(QPalette::ToolTipBase));
-    Memo1->setPalette(memoPalette);
-
+    setUpField(Edit1);
+    setUpResultsList(Memo1);
     Button5->setEnabled(false);
-
-    setTabOrder(Edit1, Memo1);
-    setTabOrder(Memo1, Button1);
-    setTabOrder(Button1, Button2);
-    setTabOrder(Button2, Button3);
-    setTabOrder(Button3, Button4);
-    setTabOrder(Button4, Button5);
+    chainTabOrder({Edit1, Memo1, Button1, Button2, Button3, Button4, Button5});
 
     connect(Edit1, &QLineEdit::textChanged, this, &TMainForm::Edit1Change);   // typed or set: both count
     connect(Edit1, &QLineEdit::returnPressed, this, &TMainForm::Edit1KeyPress);

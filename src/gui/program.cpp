@@ -3,5 +3,5 @@
 
 int main(int argc, char **argv)
 {
-    return runProgram(argc, argv);
+    return runAnalyser(argc, argv);
 }

@@ -170,7 +170,7 @@ bool displayAvailable(int argc, char **argv)
 #endif
 }
 
-int runProgram(int &argc, char **argv, QObject *mainWindowWatcher)
+int runAnalyser(int &argc, char **argv, QObject *mainWindowWatcher)
 {
     answerCommandLine(argc, argv);
     if (!displayAvailable(argc, argv)) {

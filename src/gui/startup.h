@@ -46,4 +46,4 @@ class QObject;
 // Creates the windows, shows the main one and runs until it is closed; without a display, says so
 // on standard error and returns 1. A watcher, if given, sees the main window's events from the
 // start (the start-up benchmark uses it to see the first paint).
-int runProgram(int &argc, char **argv, QObject *mainWindowWatcher = nullptr);
+int runAnalyser(int &argc, char **argv, QObject *mainWindowWatcher = nullptr);

@@ -646,13 +646,13 @@ QByteArray inflated(const QByteArray &packed, qint64 limit, bool *tooLong)
     return result == Z_STREAM_END ? out : QByteArray();
 }
 
-Loaded decoded(QIODevice &file, qint64 fileSize);
+LoadedImage decoded(QIODevice &file, qint64 fileSize);
 
 } // namespace
 
-Loaded loadImage(const QString &path)
+LoadedImage loadImage(const QString &path)
 {
-    Loaded loaded;
+    LoadedImage loaded;
     const QFileInfo info(path);
     if (!info.exists()) {
         loaded.error = LoadError::Missing;
@@ -684,9 +684,9 @@ Loaded loadImage(const QString &path)
     return decoded(file, info.size());
 }
 
-Loaded loadImageData(const QByteArray &bytes)
+LoadedImage loadImageData(const QByteArray &bytes)
 {
-    Loaded loaded;
+    LoadedImage loaded;
     if (bytes.isEmpty()) {
         loaded.error = LoadError::Empty;
         return loaded;
@@ -703,9 +703,9 @@ Loaded loadImageData(const QByteArray &bytes)
 
 namespace {
 
-Loaded decoded(QIODevice &file, qint64 fileSize)
+LoadedImage decoded(QIODevice &file, qint64 fileSize)
 {
-    Loaded loaded;
+    LoadedImage loaded;
     const QByteArray head = file.peek(64);
     if (const QSize declared = pnmSize(head); overLimit(declared)) {
         loaded.error = LoadError::TooLarge;
@@ -772,7 +772,7 @@ Loaded decoded(QIODevice &file, qint64 fileSize)
 
 } // namespace
 
-FileCodes readFile(const QString &path, const GiveUp &giveUp)
+FileCodes readCodes(const QString &path, const GiveUp &giveUp)
 {
     FileCodes file{loadImage(path), {}};
     file.codes = findCodes(file.loaded.image, giveUp);

@@ -40,23 +40,23 @@ inline constexpr qint64 MaxImageBytes = qint64(256) << 20;
 // it whole, and the time to draw it grows with it.
 inline constexpr qint64 MaxDrawingBytes = qint64(16) << 20;
 
-struct Loaded
+struct LoadedImage
 {
     QImage image;                  // turned upright as its metadata says; null on failure
     LoadError error = LoadError::None;
     QSize size;                    // the size the file declares, where it says (for TooLarge)
     QString detail;                // the decoder's own words, for Damaged and NotAnImage
 };
-[[nodiscard]] Loaded loadImage(const QString &path);
+[[nodiscard]] LoadedImage loadImage(const QString &path);
 // The same for an image file's bytes in memory (a picture on the clipboard, dragged from a
 // program as PNG or JPEG data): decoded within the same limits.
-[[nodiscard]] Loaded loadImageData(const QByteArray &bytes);
+[[nodiscard]] LoadedImage loadImageData(const QByteArray &bytes);
 
 struct FileCodes
 {
-    Loaded loaded;       // loaded.image is dropped once the codes are read
+    LoadedImage loaded;       // loaded.image is dropped once the codes are read
     QStringList codes;
 };
-[[nodiscard]] FileCodes readFile(const QString &path, const GiveUp &giveUp = {});
+[[nodiscard]] FileCodes readCodes(const QString &path, const GiveUp &giveUp = {});
 
 } // namespace reader
