@@ -36,7 +36,7 @@ constexpr std::string_view Help =
     "\n"
     "Grades the print quality of the EAN-13 or UPC-A symbol in each IMAGE, a scan of the print (the\n"
     "first symbol from the top, where it holds several), as a bar code verifier does (ISO/IEC 15416\n"
-    "with the GS1 General Specifications' aperture and quiet zones): ten scan lines from 10 % to\n"
+    "with GS1's aperture and quiet zones for retail symbols): ten scan lines from 10 % to\n"
     "90 % of the bar height, each graded A to F on decode, quiet zones, Rmin, symbol contrast,\n"
     "minimum edge contrast, modulation, defects and decodability; the symbol's grade is the mean\n"
     "of the ten (A 3.5 and up, B 2.5, C 1.5, D 0.5).\n"

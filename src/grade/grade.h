@@ -1,6 +1,6 @@
 // Print quality of an EAN-13 or UPC-A symbol from a scan, graded as a bar code verifier grades it
-// (ISO/IEC 15416, with the aperture, inspection band and quiet zones of the GS1 General
-// Specifications): ten scan reflectance profiles across the bars, each graded on eight
+// (ISO/IEC 15416, with the aperture, inspection band and quiet zones that GS1 sets for retail
+// symbols): ten scan reflectance profiles across the bars, each graded on eight
 // parameters, the symbol grade the mean of the ten. No toolkit: the scan comes in as grey levels.
 #pragma once
 
