@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 return true;
             });
             Records records(out, {format, Rules{false, column == 2, column == 2}, "2", column == 2});
-            records.setSource("fuzz\n");
+            records.setSource("fuzz\n", true);   // named, so that JSON records carry it too
             LineReader reader(records, Columns{column, ',', {}});
             std::size_t at = 0;
             std::size_t step = size ? (data[0] % 7) + 1 : 1;
