@@ -4,7 +4,6 @@
 cd "$(dirname "$0")/.."
 source tools/setup.sh
 need_packages_for build run package
-              fonts-dejavu-core help2man dpkg-dev file
 build_preset package
 cpack --preset package >/dev/null
 echo "Built: $(ls build/barcode-analyser_*.deb)"
