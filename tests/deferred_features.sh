@@ -5,7 +5,9 @@
 # without the module, a message says so.
 # usage: deferred_features.sh PROGRAM
 set -u
-program=$(realpath "$1")
+program=$1
+[[ $program == */* ]] || program=$(command -v "$program") || { echo "FAIL: no program $1"; exit 1; }
+program=$(realpath "$program")
 for tool in xdotool xclip zint zbarimg; do
     command -v $tool >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
@@ -25,7 +27,8 @@ deferred='libZXing|libzbar|libQt6Svg|libQt6PrintSupport|libcups|/imageformats/|/
 echo "Справка" >"$work/Tavik.txt"
 (cd "$work" && exec "$program") &
 app=$!
-main=$(xdotool search --sync --onlyvisible --name '^Анализатор штрих-кодов\.$' | head -n 1)
+main=$(timeout 60 xdotool search --sync --onlyvisible --name '^Анализатор штрих-кодов\.$' | head -n 1)
+[ -n "$main" ] || { echo "FAIL: the main window did not appear"; exit 1; }
 grep -q libQt6Widgets "/proc/$app/maps" || fail "the maps of the program were not read"
 mapped=$(grep -oE "[^ ]*($deferred)[^ ]*" "/proc/$app/maps" | sort -u)
 [ -z "$mapped" ] || fail "mapped at start: $mapped"
