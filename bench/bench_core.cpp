@@ -76,7 +76,7 @@ void analyseAll(benchmark::State &state, const std::vector<std::string> &entries
     for (auto _ : state) {
         int accepted = 0;
         for (const std::string &e : entries)
-            accepted += ean13::analyse(ean13::cli::codeFromUtf8(e)).accepted() ? 1 : 0;
+            accepted += ean13::analyse(ean13::lists::codeFromUtf8(e)).accepted() ? 1 : 0;
         benchmark::DoNotOptimize(accepted);
     }
     state.SetItemsProcessed(state.iterations() * static_cast<long long>(entries.size()));
@@ -107,7 +107,7 @@ void BM_Encode(benchmark::State &state)
 {
     std::vector<ean13::Code> codes;
     for (int i = 0; i < 100'000; ++i)
-        codes.push_back(ean13::cli::codeFromUtf8(randomCodes()[static_cast<std::size_t>(i)]));
+        codes.push_back(ean13::lists::codeFromUtf8(randomCodes()[static_cast<std::size_t>(i)]));
     for (auto _ : state) {
         std::size_t modules = 0;
         for (const ean13::Code &c : codes)
@@ -128,7 +128,7 @@ void BM_RenderSvg(benchmark::State &state)
         for (std::size_t k = 0; k < 12; ++k)
             sum += (digits[k] - '0') * (k % 2 ? 3 : 1);
         digits[12] = static_cast<char>('0' + (10 - sum % 10) % 10);   // a symbol that reads back
-        codes.push_back(ean13::cli::codeFromUtf8(digits));
+        codes.push_back(ean13::lists::codeFromUtf8(digits));
     }
     const ean13::RenderSettings settings;
     for (auto _ : state) {

@@ -19,6 +19,8 @@
 
 namespace ean13::cli {
 
+using namespace ean13::lists;
+
 namespace {
 
 constexpr std::string_view Program = "ean13";

@@ -9,6 +9,9 @@
 
 namespace ean13::cli {
 
+using namespace ean13::lists;
+using lists::Encoding;   // not the core's module encoding
+
 struct CheckOptions
 {
     Format format = Format::Text;

@@ -16,6 +16,8 @@
 
 namespace ean13::cli {
 
+using namespace ean13::lists;
+
 bool Output::flush()
 {
     if (!m_failed && m_used > 0 && !m_sink(std::string_view(m_buffer.get(), m_used)))

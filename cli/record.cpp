@@ -7,6 +7,8 @@
 
 namespace ean13::cli {
 
+using namespace ean13::lists;
+
 namespace {
 
 Code codeOf(const EntryChars &e, int n)

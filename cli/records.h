@@ -11,6 +11,8 @@
 
 namespace ean13::cli {
 
+using namespace ean13::lists;
+
 struct RecordOptions
 {
     Format format = Format::Text;

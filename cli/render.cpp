@@ -91,7 +91,7 @@ public:
     bool open(const std::string &name)
     {
         int error = 0;
-        if (std::optional<ean13::cli::InputFile> file = ean13::cli::InputFile::open(name, error))
+        if (std::optional<ean13::lists::InputFile> file = ean13::lists::InputFile::open(name, error))
             m_file.emplace(std::move(*file));
         errno = error;
         return m_file.has_value();
@@ -143,7 +143,7 @@ private:
         return any;
     }
 
-    std::optional<ean13::cli::InputFile> m_file;
+    std::optional<ean13::lists::InputFile> m_file;
     std::vector<char> m_buffer = std::vector<char>(64 * 1024);
     std::size_t m_at = 0;
     std::size_t m_size = 0;

@@ -16,7 +16,7 @@ void require(bool ok)
 }
 
 // Writes down every record it is given, streamed or whole alike.
-class Log final : public ean13::cli::EntrySink
+class Log final : public ean13::lists::EntrySink
 {
 public:
     std::string text;
@@ -33,7 +33,7 @@ public:
 };
 
 template <class Reader>
-std::string read(std::string_view bytes, const ean13::cli::Columns &columns, std::size_t step, std::string *error)
+std::string read(std::string_view bytes, const ean13::lists::Columns &columns, std::size_t step, std::string *error)
 {
     Log log;
     Reader reader(log, columns);
@@ -43,7 +43,7 @@ std::string read(std::string_view bytes, const ean13::cli::Columns &columns, std
         step = step * 5 % 13 + 1;
     }
     reader.finish();
-    if constexpr (std::is_same_v<Reader, ean13::cli::CsvReader>)
+    if constexpr (std::is_same_v<Reader, ean13::lists::CsvReader>)
         *error = reader.error();
     return log.text;
 }
@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size < 2)
         return 0;
     // The first byte chooses the column and the header, the second the delimiter.
-    ean13::cli::Columns columns;
+    ean13::lists::Columns columns;
     columns.column = data[0] % 4;
     columns.delimiter = static_cast<char>(data[1] % 2 ? ',' : '\t');
     if (data[0] & 0x80)
@@ -64,13 +64,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     std::string whole;
     std::string pieces;
-    const std::string lines = read<ean13::cli::LineReader>(bytes, columns, bytes.size() + 1, &whole);
-    require(lines == read<ean13::cli::LineReader>(bytes, columns, 1, &pieces));
-    require(lines == read<ean13::cli::LineReader>(bytes, columns, 7, &pieces));
+    const std::string lines = read<ean13::lists::LineReader>(bytes, columns, bytes.size() + 1, &whole);
+    require(lines == read<ean13::lists::LineReader>(bytes, columns, 1, &pieces));
+    require(lines == read<ean13::lists::LineReader>(bytes, columns, 7, &pieces));
 
-    const std::string csv = read<ean13::cli::CsvReader>(bytes, columns, bytes.size() + 1, &whole);
-    require(csv == read<ean13::cli::CsvReader>(bytes, columns, 1, &pieces) && whole == pieces);
-    require(csv == read<ean13::cli::CsvReader>(bytes, columns, 7, &pieces) && whole == pieces);
+    const std::string csv = read<ean13::lists::CsvReader>(bytes, columns, bytes.size() + 1, &whole);
+    require(csv == read<ean13::lists::CsvReader>(bytes, columns, 1, &pieces) && whole == pieces);
+    require(csv == read<ean13::lists::CsvReader>(bytes, columns, 7, &pieces) && whole == pieces);
 
     // Without a quote, CSV is the same as plain columns (where a column is asked for: without one,
     // CSV takes the first field and plain columns the whole line).

@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const ean13::Code code = ean13::cli::codeFromUtf8(std::string_view(reinterpret_cast<const char *>(data), size));
+    const ean13::Code code = ean13::lists::codeFromUtf8(std::string_view(reinterpret_cast<const char *>(data), size));
     const ean13::Encoding e = ean13::encodeModules(code);
     if (e.modules.size() > static_cast<std::size_t>(ean13::ModuleCount) || e.modules.size() % ean13::GroupWidth != 0)
         std::abort();

@@ -16,9 +16,9 @@ void require(bool ok)
         std::abort();
 }
 
-std::string convert(std::string_view bytes, ean13::cli::Encoding encoding, std::size_t step)
+std::string convert(std::string_view bytes, ean13::lists::Encoding encoding, std::size_t step)
 {
-    ean13::cli::Transcoder text(encoding);
+    ean13::lists::Transcoder text(encoding);
     std::string out;
     for (std::size_t at = 0; at < bytes.size();) {
         out.append(text.convert(bytes.substr(at, step)));
@@ -42,17 +42,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         content.remove_prefix(3);
 
     // UTF-8 passes through, the mark aside; Windows-1251 is the same in any pieces.
-    require(convert(bytes, ean13::cli::Encoding::Utf8, step) == content);
+    require(convert(bytes, ean13::lists::Encoding::Utf8, step) == content);
     std::string cp1251;
-    ean13::cli::appendCp1251(cp1251, content);
-    require(convert(bytes, ean13::cli::Encoding::Cp1251, step) == cp1251);
-    require(convert(bytes, ean13::cli::Encoding::Cp1251, bytes.size() + 1) == cp1251);
+    ean13::lists::appendCp1251(cp1251, content);
+    require(convert(bytes, ean13::lists::Encoding::Cp1251, step) == cp1251);
+    require(convert(bytes, ean13::lists::Encoding::Cp1251, bytes.size() + 1) == cp1251);
 
     // Auto reads the input one way or the other, never a mixture of pieces.
-    const std::string automatic = convert(bytes, ean13::cli::Encoding::Auto, step);
+    const std::string automatic = convert(bytes, ean13::lists::Encoding::Auto, step);
     require(automatic == content || automatic == cp1251);
 
-    const char found = ean13::cli::detectDelimiter(bytes, data[0] & 1, data[0] & 2, '\t');
+    const char found = ean13::lists::detectDelimiter(bytes, data[0] & 1, data[0] & 2, '\t');
     require(found == ';' || found == ',' || found == '\t');
     return 0;
 }

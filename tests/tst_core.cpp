@@ -1,6 +1,7 @@
 // The rules without any window: what an entry becomes, the check digit, the prefix rules,
 // the number sets and the module string.
 #include "ean13.h"
+#include "upce.h"
 #include "utf8.h"
 
 #include <QtTest>
@@ -74,6 +75,9 @@ private slots:
     void gtinVerdictAndLines();
     void correctedCode_data();
     void correctedCode();
+    void upcE_data();
+    void upcE();
+    void upcERoundTrip();
 };
 
 void TestCore::normalise_data()
@@ -132,11 +136,11 @@ void TestCore::cutCountsCharactersNotBytes()
     QFETCH(QByteArray, utf8);
     QFETCH(int, size);
     QFETCH(QString, status);
-    const ean13::Analysis a = ean13::analyse(ean13::cli::codeFromUtf8(std::string_view(utf8.constData(), utf8.size())));
+    const ean13::Analysis a = ean13::analyse(ean13::lists::codeFromUtf8(std::string_view(utf8.constData(), utf8.size())));
     QCOMPARE(a.entry.code.size(), size);
     QCOMPARE(fromView(ean13::statusName(a.status)), status);
     // What came in goes out unchanged, stray bytes included.
-    const QByteArray back = QByteArray::fromStdString(ean13::cli::toUtf8(ean13::cli::codeFromUtf8(std::string_view(utf8.constData(), utf8.size()))));
+    const QByteArray back = QByteArray::fromStdString(ean13::lists::toUtf8(ean13::lists::codeFromUtf8(std::string_view(utf8.constData(), utf8.size()))));
     QVERIFY(utf8.startsWith(back));
 }
 
@@ -418,7 +422,7 @@ void TestCore::bytePathAgreesWithAnalysis()
         if (round % 2)
             entry[rng.bounded(13)] = near[rng.bounded(static_cast<int>(sizeof near))];
         const auto quick = ean13::verdictOfThirteenDigits(entry);
-        const ean13::Analysis full = ean13::analyse(ean13::cli::codeFromUtf8(entry));
+        const ean13::Analysis full = ean13::analyse(ean13::lists::codeFromUtf8(entry));
         QCOMPARE(quick.has_value(), full.accepted());
         if (quick) {
             QCOMPARE(quick->status, full.status);
@@ -582,6 +586,57 @@ void TestCore::correctedCode()
     QCOMPARE(c ? text(*c) : QString(), corrected);
     if (c)
         QVERIFY(ean13::checkDigitOk(*c));
+}
+
+// Examples worked by hand from the zero-suppression rules, one or more for each last digit, and
+// what cannot be suppressed.
+void TestCore::upcE_data()
+{
+    QTest::addColumn<QString>("upcE");   // number system and six digits
+    QTest::addColumn<QString>("upcA");   // the first eleven digits; empty: cannot be suppressed
+    QTest::newRow("last 0: manufacturer xx000") << u"0123450"_s << u"01200000345"_s;
+    QTest::newRow("last 1: manufacturer xx100") << u"0123451"_s << u"01210000345"_s;
+    QTest::newRow("last 2: manufacturer xx200") << u"1123452"_s << u"11220000345"_s;
+    QTest::newRow("last 3: manufacturer xxx00") << u"0123453"_s << u"01230000045"_s;
+    QTest::newRow("last 4: manufacturer xxxx0") << u"0123454"_s << u"01234000005"_s;
+    QTest::newRow("last 5") << u"0123455"_s << u"01234500005"_s;
+    QTest::newRow("last 9") << u"0654329"_s << u"06543200009"_s;
+    QTest::newRow("manufacturer 12000: rule 0 before 3") << u"1120050"_s << u"11200000005"_s;
+}
+
+void TestCore::upcE()
+{
+    QFETCH(QString, upcE);
+    QFETCH(QString, upcA);
+    QCOMPARE(QString::fromStdString(ean13::expandUpcE(upcE.toStdString()).value_or("")), upcA);
+    QCOMPARE(QString::fromStdString(ean13::suppressUpcA(upcA.toStdString()).value_or("")), upcE);
+}
+
+// Every UPC-E number expands to a UPC-A number that suppresses to a UPC-E number expanding to the
+// same UPC-A number; it comes back unchanged unless an earlier rule takes its UPC-A number (a last
+// digit 3 after a third digit 0-2, 4 after a fourth digit 0, 5-9 after a fifth digit 0). Number systems other than 0 and 1
+// and UPC-A numbers with the zeros elsewhere have no UPC-E form.
+void TestCore::upcERoundTrip()
+{
+    for (int n = 0; n < 2000000; ++n) {
+        const std::string e = QString::number(n).rightJustified(7, u'0').toStdString();
+        const std::optional<std::string> a = ean13::expandUpcE(e);
+        QVERIFY(a && a->size() == 11);
+        const std::optional<std::string> back = ean13::suppressUpcA(*a);
+        QVERIFY(back);
+        QCOMPARE(ean13::expandUpcE(*back), a);
+        const char last = e[6];
+        const bool earlierRule = (last == '3' && e[3] <= '2') || (last == '4' && e[4] == '0')
+                                 || (last >= '5' && e[5] == '0');
+        if ((*back == e) == earlierRule)
+            QFAIL(qPrintable(u"%1 comes back as %2"_s.arg(QString::fromStdString(e), QString::fromStdString(*back))));
+    }
+    QVERIFY(!ean13::expandUpcE("2123450"));
+    QVERIFY(!ean13::expandUpcE("012345"));
+    QVERIFY(!ean13::expandUpcE("01234x0"));
+    QVERIFY(!ean13::suppressUpcA("01234512345"));
+    QVERIFY(!ean13::suppressUpcA("21200000345"));
+    QVERIFY(!ean13::suppressUpcA("0120000034"));
 }
 
 QTEST_APPLESS_MAIN(TestCore)

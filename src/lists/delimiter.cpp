@@ -3,7 +3,7 @@
 #include <array>
 #include <vector>
 
-namespace ean13::cli {
+namespace ean13::lists {
 
 namespace {
 
@@ -76,4 +76,4 @@ std::string delimiterName(char delimiter)
     return delimiter == '\t' ? std::string("tab") : std::string(1, delimiter);
 }
 
-} // namespace ean13::cli
+} // namespace ean13::lists

@@ -11,7 +11,7 @@
 
 struct csv_parser;
 
-namespace ean13::cli {
+namespace ean13::lists {
 
 // An input opened for reading: a named file, or standard input for "-".
 class InputFile
@@ -143,4 +143,4 @@ private:
 // Splits one line (no line end) into its fields at `delimiter`.
 [[nodiscard]] std::vector<std::string_view> splitFields(std::string_view line, char delimiter);
 
-} // namespace ean13::cli
+} // namespace ean13::lists

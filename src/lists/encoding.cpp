@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <array>
 
-namespace ean13::cli {
+namespace ean13::lists {
 
 namespace {
 
@@ -132,4 +132,4 @@ std::string_view Transcoder::finish()
     return m_out;
 }
 
-} // namespace ean13::cli
+} // namespace ean13::lists

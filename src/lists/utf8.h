@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace ean13::cli {
+namespace ean13::lists {
 
 // A byte that is not part of well-formed UTF-8 counts as one character of its own. It is held
 // as U+DC00 + byte (U+DC80..U+DCFF), a value that no character decoded from UTF-8 can take, so
@@ -111,4 +111,4 @@ void forEachChar(std::string_view text, Visit &&visit)
 [[nodiscard]] Code codeFromUtf8(std::string_view text) noexcept;
 [[nodiscard]] std::string toUtf8(const Code &code);   // escaped bytes come back as they were
 
-} // namespace ean13::cli
+} // namespace ean13::lists

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace ean13::cli {
+namespace ean13::lists {
 
 enum class Encoding {
     Auto,     // valid UTF-8 is UTF-8, anything else Windows-1251
@@ -40,4 +40,4 @@ private:
 // stays as it is: a stray byte.
 void appendCp1251(std::string &out, std::string_view bytes);
 
-} // namespace ean13::cli
+} // namespace ean13::lists

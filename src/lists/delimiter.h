@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace ean13::cli {
+namespace ean13::lists {
 
 // The delimiter of a list, judged from its first lines (`start`: what has been read of it, at
 // least its first line where the input has one). With a header, its first line alone decides.
@@ -16,4 +16,4 @@ namespace ean13::cli {
 // How a delimiter is named in messages and options: "tab" for a tab, else the character.
 [[nodiscard]] std::string delimiterName(char delimiter);
 
-} // namespace ean13::cli
+} // namespace ean13::lists

@@ -1,6 +1,6 @@
 #include "utf8.h"
 
-namespace ean13::cli {
+namespace ean13::lists {
 
 int encodeUtf8(char32_t c, char *out) noexcept
 {
@@ -53,4 +53,4 @@ std::string toUtf8(const Code &code)
     return out;
 }
 
-} // namespace ean13::cli
+} // namespace ean13::lists

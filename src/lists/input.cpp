@@ -15,7 +15,7 @@
 #include <unistd.h>
 #endif
 
-namespace ean13::cli {
+namespace ean13::lists {
 
 // ---- Files --------------------------------------------------------------------------------
 
@@ -454,4 +454,4 @@ void CsvReader::finish()
     csv_fini(m_parser, onField, onRecordEnd, this);
 }
 
-} // namespace ean13::cli
+} // namespace ean13::lists
