@@ -182,8 +182,9 @@ std::optional<Symbol> layoutSymbol(Symbology symbology, std::string_view digits,
         s.height = s.textTop + DigitHeight + TextGap;
     else
         s.height = s.guardHeight();
-    // The add-on's digits above its bars, their tops level with the main symbol's top.
-    s.addOnTop = options.text && !addOn.empty() ? DigitHeight + TextGap : 0;
+    // The add-on's digits above its bars, half a module below the main symbol's top and above
+    // its own bars, as the digits under the bars keep from them.
+    s.addOnTop = options.text && !addOn.empty() ? DigitHeight + 2 * TextGap : 0;
 
     if (options.text) {
         const auto digit = [&](std::size_t i, double centre) { s.glyphs.push_back({s.digits[i], centre, s.textTop}); };
@@ -219,7 +220,7 @@ std::optional<Symbol> layoutSymbol(Symbology symbology, std::string_view digits,
             // Spread evenly over the add-on's width, after its start pattern of 4.
             const double from = mainEnd + AddOnGap + static_cast<double>(AddOnStart.size());
             const double pitch = GroupWidth + static_cast<double>(AddOnSeparator.size());
-            s.glyphs.push_back({s.addOn[i], from + static_cast<double>(i) * pitch + GroupWidth / 2.0, 0});
+            s.glyphs.push_back({s.addOn[i], from + static_cast<double>(i) * pitch + GroupWidth / 2.0, TextGap});
         }
     }
     if (indicator) {

@@ -121,7 +121,7 @@ struct Symbol
 //     indicator.
 //   An add-on (2 or 5 digits) AddOnGap modules after the main symbol's end guard, with
 //   AddOnQuietZone after it (a margin indicator '>' there takes RightQuietZone); its digits
-//   stand above its bars, which end where the guards end.
+//   stand above its bars, which end where the guards end (as zint draws them for EAN-13).
 // Nothing unless the digits are those of the symbology and the add-on none, 2 or 5 digits.
 [[nodiscard]] std::optional<Symbol> layoutSymbol(Symbology symbology, std::string_view digits, std::string_view addOn,
                                                  const SymbolOptions &options = {});
