@@ -131,10 +131,11 @@ void TestRender::everyFirstDigitInEveryFormatReadsBack()
     QCOMPARE(r.exitCode, 0);
     QStringList expected;
     for (const QString &c : Codes)
-        expected << c + u'.' + format;
-    QCOMPARE(filesIn(dir), expected);   // the UPC-A number under its 13 digits
+        expected << (c == Codes.front() ? UpcA : c) + u'.' + format;
+    QCOMPARE(filesIn(dir), expected);   // the UPC-A number as UPC-A, under its 12 digits
+    // UPC-A's bars are EAN-13's with a 0 in front: read as EAN-13, its 13 digits.
     for (const QString &c : Codes)
-        QCOMPARE(readBack(rasterOfFile(dir + u'/' + c + u'.' + format, m_dir.path())), c);
+        QCOMPARE(readBack(rasterOfFile(dir + u'/' + (c == Codes.front() ? UpcA : c) + u'.' + format, m_dir.path())), c);
 }
 
 void TestRender::pngGeometry_data()
@@ -284,13 +285,16 @@ void TestRender::outputRules_data()
         << QStringList{u"-o"_s, u"labels/"_s, u"4820000000000"_s} << 0 << QString()
         << QStringList{u"labels/4820000000000.svg"_s};
     QTest::newRow("the same file name twice in a batch: said, written once")
-        << QStringList{u"-o"_s, u"out"_s, u"036000291452"_s, u"0036000291452"_s} << 0
-        << u"ean13 render: 0036000291452: the same file as an earlier code of this run, 0036000291452.svg; written once\n"_s
-        << QStringList{u"out/0036000291452.svg"_s};
+        << QStringList{u"--symbology"_s, u"upce"_s, u"-o"_s, u"out"_s, u"012345000065"_s, u"01234565"_s} << 0
+        << u"ean13 render: 01234565: the same file as an earlier code of this run, 01234565.svg; written once\n"_s
+        << QStringList{u"out/01234565.svg"_s};
+    QTest::newRow("a UPC-A number and its EAN-13 form: two symbols, two files")
+        << QStringList{u"-o"_s, u"out"_s, u"036000291452"_s, u"0036000291452"_s} << 0 << QString()
+        << QStringList{u"out/0036000291452.svg"_s, u"out/036000291452.svg"_s};
     QTest::newRow("a batch that wrote nothing leaves no directory")
         << QStringList{u"-o"_s, u"new/out"_s, u"4820000000001"_s, u"x"_s} << 1
         << u"ean13 render: 4820000000001: wrong check digit, it should be 0 (4820000000000); no file written\n"
-           u"ean13 render: x: not a 12- or 13-digit code\n"_s
+           u"ean13 render: x: not an 8-, 12- or 13-digit code\n"_s
         << QStringList();
     QTest::newRow("several codes to standard output")
         << QStringList{u"-o"_s, u"-"_s, u"4820000000000"_s, u"5901234123457"_s} << 2
@@ -307,17 +311,56 @@ void TestRender::outputRules_data()
         << QStringList();
     QTest::newRow("wrong check digit of a UPC-A number")
         << QStringList{u"-o"_s, u"out.svg"_s, u"036000291453"_s} << 1
-        << u"ean13 render: 036000291453: wrong check digit, it should be 2 (0036000291452); no file written\n"_s
+        << u"ean13 render: 036000291453: wrong check digit, it should be 2 (036000291452); no file written\n"_s
         << QStringList();
     QTest::newRow("a letter")
         << QStringList{u"-o"_s, u"out.svg"_s, u"48200000x0000"_s} << 1
-        << u"ean13 render: 48200000x0000: not a 12- or 13-digit code\n"_s << QStringList();
+        << u"ean13 render: 48200000x0000: not an 8-, 12- or 13-digit code\n"_s << QStringList();
     QTest::newRow("a terminal's title sequence is shown, not obeyed")
         << QStringList{u"-o"_s, u"out.svg"_s, u"\x1b]0;owned\x07"_s} << 1
-        << u"ean13 render: \\x1b]0;owned\\x07: not a 12- or 13-digit code\n"_s << QStringList();
+        << u"ean13 render: \\x1b]0;owned\\x07: not an 8-, 12- or 13-digit code\n"_s << QStringList();
     QTest::newRow("14 digits are not cut to 13")
         << QStringList{u"-o"_s, u"out.svg"_s, u"48200000000001"_s} << 1
-        << u"ean13 render: 48200000000001: not a 12- or 13-digit code\n"_s << QStringList();
+        << u"ean13 render: 48200000000001: not an 8-, 12- or 13-digit code\n"_s << QStringList();
+    // The family: a refusal in any symbology writes nothing, and leaves an existing file as it was.
+    const auto refused = [](const char *name, QStringList args, const QString &message) {
+        QTest::newRow(name) << (QStringList{u"-o"_s, u"file"_s} << args) << 1 << u"ean13 render: "_s + message + u'\n'
+                            << QStringList();
+    };
+    refused("EAN-8, wrong check digit", {u"96385075"_s}, u"96385075: wrong check digit, it should be 4 (96385074); no file written"_s);
+    refused("UPC-A with an add-on, wrong check digit", {u"036000291453+12"_s},
+            u"036000291453+12: wrong check digit, it should be 2 (036000291452); no file written"_s);
+    refused("EAN-13 with an add-on, wrong check digit", {u"9780306406158+51295"_s},
+            u"9780306406158+51295: wrong check digit, it should be 7 (9780306406157); no file written"_s);
+    refused("UPC-E, wrong check digit (its UPC-A number's)", {u"--symbology"_s, u"upce"_s, u"01234566"_s},
+            u"01234566: wrong check digit, it should be 5 (01234565); no file written"_s);
+    refused("UPC-E from a UPC-A number, wrong check digit", {u"--symbology"_s, u"upce"_s, u"012345000066"_s},
+            u"012345000066: wrong check digit, it should be 5 (01234565); no file written"_s);
+    refused("UPC-E from a UPC-A number that cannot be suppressed", {u"--symbology"_s, u"upce"_s, u"036000291452"_s},
+            u"036000291452: the UPC-A number 036000291452 cannot be zero-suppressed into UPC-E; no file written"_s);
+    refused("UPC-E of number system 2", {u"--symbology"_s, u"upce"_s, u"21234565"_s},
+            u"21234565: not a UPC-E number: 8 digits beginning with 0 or 1, or a UPC-A number of 12 digits (13 beginning with 0)"_s);
+    refused("UPC-A of 13 digits not beginning with 0", {u"--symbology"_s, u"upca"_s, u"5901234123457"_s},
+            u"5901234123457: not a UPC-A number: 12 digits, or 13 beginning with 0"_s);
+    refused("EAN-8 asked for 13 digits", {u"--symbology"_s, u"ean8"_s, u"5901234123457"_s}, u"5901234123457: not an 8-digit code"_s);
+    refused("EAN-13 asked for 8 digits", {u"--symbology"_s, u"ean13"_s, u"96385074"_s}, u"96385074: not a 12- or 13-digit code"_s);
+    refused("7 digits", {u"9638507"_s}, u"9638507: not an 8-, 12- or 13-digit code"_s);
+    refused("an add-on of 3 digits", {u"5901234123457+123"_s}, u"5901234123457+123: the add-on after '+' must be 2 or 5 digits"_s);
+    refused("an empty add-on", {u"5901234123457+"_s}, u"5901234123457+: the add-on after '+' must be 2 or 5 digits"_s);
+    refused("two add-ons", {u"5901234123457+12+34"_s}, u"5901234123457+12+34: the add-on after '+' must be 2 or 5 digits"_s);
+    refused("an add-on alone", {u"+12"_s}, u"+12: not an 8-, 12- or 13-digit code"_s);
+    QTest::newRow("unknown symbology")
+        << QStringList{u"--symbology"_s, u"upc"_s, u"-o"_s, u"file"_s, u"036000291452"_s} << 2
+        << u"ean13 render: unknown symbology 'upc': ean13, upca, ean8 or upce (see ean13 render --help)\n"_s << QStringList();
+    QTest::newRow("UPC-A asked for 13 digits beginning with 0: the 12")
+        << QStringList{u"--symbology"_s, u"upca"_s, u"-o"_s, u"out/"_s, u"0036000291452"_s} << 0 << QString()
+        << QStringList{u"out/036000291452.svg"_s};
+    QTest::newRow("EAN-13 asked for 12 digits: the equal EAN-13 symbol")
+        << QStringList{u"--symbology"_s, u"ean13"_s, u"-o"_s, u"out/"_s, u"036000291452"_s} << 0 << QString()
+        << QStringList{u"out/0036000291452.svg"_s};
+    QTest::newRow("add-ons name their files")
+        << QStringList{u"-o"_s, u"out"_s, u"9780306406157+51295"_s, u"9780306406157+12"_s, u"9780306406157"_s} << 0 << QString()
+        << QStringList{u"out/9780306406157+12.svg"_s, u"out/9780306406157+51295.svg"_s, u"out/9780306406157.svg"_s};
     QTest::newRow("unknown format")
         << QStringList{u"--format"_s, u"gif"_s, u"-o"_s, u"out.gif"_s, u"4820000000000"_s} << 2
         << u"ean13 render: unknown format 'gif': svg, png or pdf (see ean13 render --help)\n"_s << QStringList();
@@ -372,6 +415,7 @@ void TestRender::outputRules()
             seen.removeAll(f.left(slash));
     seen.sort();
     QCOMPARE(seen, written);   // a refusal leaves nothing, not even a temporary file
+    QCOMPARE(QFileInfo(existing).size(), 0);   // nor anything in a file that was there
 }
 
 void TestRender::aBatchWritesTheGoodOnes()
@@ -384,10 +428,10 @@ void TestRender::aBatchWritesTheGoodOnes()
     const Run r = render({u"--format"_s, u"png"_s, u"--dpi"_s, u"300"_s, u"-i"_s, list.fileName(), u"-o"_s,
                           work.filePath(u"out"_s)});
     QCOMPARE(r.exitCode, 1);
-    QCOMPARE(filesIn(work.filePath(u"out"_s)), (QStringList{u"0036000291452.png"_s, u"4820000000000.png"_s}));
+    QCOMPARE(filesIn(work.filePath(u"out"_s)), (QStringList{u"036000291452.png"_s, u"4820000000000.png"_s}));
     QVERIFY(r.err.contains("4820000000001: wrong check digit, it should be 0"));
-    QVERIFY(r.err.contains("abc: not a 12- or 13-digit code"));
-    QVERIFY(r.err.contains("ean13 render: \\x1b]0;owned\\x07\\x1b[2J: not a 12- or 13-digit code\n"));
+    QVERIFY(r.err.contains("abc: not an 8-, 12- or 13-digit code"));
+    QVERIFY(r.err.contains("ean13 render: \\x1b]0;owned\\x07\\x1b[2J: not an 8-, 12- or 13-digit code\n"));
     QVERIFY(!r.err.contains('\x1b'));
     // No --x-dim: the 4 pixels that the nominal 0.33 mm comes nearest to at 300 dpi, without a word.
     QVERIFY(!r.err.contains("X-dimension"));
@@ -790,7 +834,7 @@ void TestRender::inputIsReadInBoundedMemory_data()
     QTest::addColumn<QByteArray>("err");    // the end of the first message
     QTest::newRow("one endless line of NUL bytes, as /dev/zero gives")
         << QByteArray(1, '\0') << false
-        << QByteArray("ean13 render: ") + QByteArray("\\x00").repeated(64) + "\xe2\x80\xa6: not a 12- or 13-digit code\n";
+        << QByteArray("ean13 render: ") + QByteArray("\\x00").repeated(64) + "\xe2\x80\xa6: not an 8-, 12- or 13-digit code\n";
     QTest::newRow("millions of short lines") << QByteArray("4820000000001\n") << true
         << QByteArray(" 4820000000001: wrong check digit, it should be 0 (4820000000000); no file written\n");
 }
@@ -818,7 +862,7 @@ void TestRender::inputIsReadInBoundedMemory()
     QCOMPARE(r.signal, 0);
     QCOMPARE(r.exitCode, 1);
     QVERIFY2(r.err.left(r.err.indexOf('\n') + 1).endsWith(err), r.err.left(200).constData());
-    QCOMPARE(filesIn(work.filePath(u"out"_s)), QStringList{u"0036000291452.svg"_s});
+    QCOMPARE(filesIn(work.filePath(u"out"_s)), QStringList{u"036000291452.svg"_s});
     // A single code takes about 25 MB; the input, held whole, would take 64 MB more at the least.
     QVERIFY2(r.peakRssKiB < 64 * 1024 * SanitizerMemoryFactor, qPrintable(QString::number(r.peakRssKiB)));
 }
