@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QtTest>
 
+#include <climits>
+
 #include <sys/socket.h>
 #include <sys/sysmacros.h>
 #include <sys/stat.h>
@@ -75,6 +77,8 @@ private slots:
     void everyFirstDigitInEveryFormatReadsBack();
     void pngGeometry_data();
     void pngGeometry();
+    void familyGeometry_data();
+    void familyGeometry();
     void physicalSize_data();
     void physicalSize();
     void svgNeedsNoFont();
@@ -195,6 +199,150 @@ void TestRender::pngGeometry()
     QCOMPARE(inkBetween(0, 11) > 0, text);        // the first digit, in the left quiet zone
     QCOMPARE(inkBetween(14, 21) > 0, text);       // the second, under its own seven modules
     QCOMPARE(inkBetween(106, 113) > 0, indicator);
+}
+
+// Each symbology's layout measured on a PNG at exactly 3 pixels a module: the modules and quiet
+// zones along a row, which bars reach down as far as the guards, the add-on's bars below its
+// digits, and where the characters stand and how tall they are.
+void TestRender::familyGeometry_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("symbology");
+    QTest::addColumn<QString>("digits");
+    QTest::addColumn<QString>("addOn");
+    QTest::addColumn<int>("leftQuiet");
+    QTest::addColumn<int>("modules");
+    QTest::addColumn<int>("rightQuiet");   // after the main symbol, or the add-on's own
+    QTest::addColumn<int>("longBars");     // of the main symbol
+    QTest::addColumn<QString>("outside");  // 'l'/'s': a large or small character left and right of the bars, '-' none
+    using S = ean13::Symbology;
+    QTest::newRow("EAN-13") << QStringList{u"5901234123457"_s} << int(S::Ean13) << u"5901234123457"_s << QString() << 11 << 95 << 7
+                            << 6 << u"l-"_s;
+    QTest::newRow("UPC-A") << QStringList{u"036000291452"_s} << int(S::UpcA) << u"036000291452"_s << QString() << 9 << 95 << 9
+                           << 10 << u"ss"_s;
+    QTest::newRow("EAN-8") << QStringList{u"96385074"_s} << int(S::Ean8) << u"96385074"_s << QString() << 7 << 67 << 7 << 6
+                           << u"--"_s;
+    QTest::newRow("UPC-E") << QStringList{u"--symbology"_s, u"upce"_s, u"01234565"_s} << int(S::UpcE) << u"01234565"_s << QString()
+                           << 9 << 51 << 7 << 5 << u"ss"_s;
+    QTest::newRow("EAN-13+2") << QStringList{u"9771234567003+05"_s} << int(S::Ean13) << u"9771234567003"_s << u"05"_s << 11 << 95
+                              << 5 << 6 << u"l-"_s;
+    QTest::newRow("UPC-A+5") << QStringList{u"036000291452+51295"_s} << int(S::UpcA) << u"036000291452"_s << u"51295"_s << 9 << 95
+                             << 5 << 10 << u"ss"_s;
+    QTest::newRow("EAN-8+5") << QStringList{u"96385074+12345"_s} << int(S::Ean8) << u"96385074"_s << u"12345"_s << 7 << 67 << 5
+                             << 6 << u"--"_s;
+    QTest::newRow("UPC-E+2") << QStringList{u"--symbology"_s, u"upce"_s, u"012345000065+12"_s} << int(S::UpcE) << u"01234565"_s
+                             << u"12"_s << 9 << 51 << 5 << 5 << u"ss"_s;
+}
+
+void TestRender::familyGeometry()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, symbology);
+    QFETCH(QString, digits);
+    QFETCH(QString, addOn);
+    QFETCH(int, leftQuiet);
+    QFETCH(int, modules);
+    QFETCH(int, rightQuiet);
+    QFETCH(int, longBars);
+    QFETCH(QString, outside);
+    using S = ean13::Symbology;
+    const QString file = m_dir.filePath(u"family.png"_s);
+    QFile::remove(file);
+    const Run r = render(QStringList{u"--x-dim"_s, u"0.3"_s, u"--dpi"_s, u"254"_s, u"--height"_s, u"21"_s, u"-o"_s, file} << args);
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.exitCode, 0);
+    const QImage img(file);
+    constexpr int P = 3;
+    const int gap = addOn.isEmpty() ? 0 : 9;
+    const int addOnModules = addOn.isEmpty() ? 0 : addOn.size() == 2 ? 20 : 47;
+    const int width = leftQuiet + modules + gap + addOnModules + rightQuiet;
+    QCOMPARE(img.width(), width * P);
+
+    const int barBottom = 21 * 10;               // 21 mm at 10 pixels a millimetre
+    const int guardBottom = barBottom + 5 * P;   // guards 5X lower
+    const int addOnTop = 28;                     // a digit's 8.33X and half a module above and below it: 9.33X
+    // Along a row that crosses every bar: the quiet zones, the main symbol, the gap, the add-on.
+    const int row = addOnTop + 10;
+    QString seen;
+    for (int m = 0; m < width; ++m)
+        seen += dark(img, m * P + 1, row) ? u'1' : u'0';
+    const std::string main = ean13::familyModules(ean13::Symbology(symbology), digits.toStdString());
+    QCOMPARE(static_cast<int>(main.size()), modules);
+    QString expected = QString(leftQuiet, u'0') + QString::fromStdString(main) + QString(gap, u'0')
+                       + QString::fromStdString(ean13::addOnModules(addOn.toStdString())) + QString(rightQuiet, u'0');
+    QCOMPARE(seen, expected);
+
+    // Which bars reach below the data bars: the main symbol's long ones, and every bar of the add-on.
+    int longOnes = 0, addOnBars = 0;
+    for (int m = 0; m < width; ++m) {
+        if (seen[m] != u'1' || (m > 0 && seen[m - 1] == u'1'))
+            continue;   // one test a bar, at its first module
+        const int x = m * P + 1;
+        const bool inAddOn = m >= leftQuiet + modules;
+        QVERIFY(dark(img, x, barBottom - 1));
+        // A data bar ends with its row barBottom - 1 (the digits' ink begins rows lower); a long one
+        // goes on, whole, to guardBottom - 1.
+        const bool isLong = dark(img, x, barBottom);
+        if (isLong) {
+            for (int y = barBottom; y < guardBottom; ++y)
+                QVERIFY(dark(img, x, y));
+            QVERIFY(!dark(img, x, guardBottom));
+        }
+        if (inAddOn) {
+            ++addOnBars;
+            QVERIFY(isLong);   // down to where the guards end
+            QVERIFY(!dark(img, x, addOnTop - 2));   // below the add-on's digits
+            QVERIFY(dark(img, x, addOnTop + 1));
+        } else {
+            longOnes += isLong;
+            QVERIFY(dark(img, x, 0));   // every bar of the main symbol from the top
+        }
+    }
+    QCOMPARE(longOnes, longBars);
+    QCOMPARE(addOnBars, addOn.isEmpty() ? 0 : addOn.size() == 2 ? 7 : 16);
+
+    // The ink of the characters: its rows and whether there is any, in a range of modules.
+    struct Ink
+    {
+        int top = INT_MAX, bottom = -1;
+        bool any() const { return bottom >= 0; }
+    };
+    auto inkIn = [&](int fromModule, int toModule, int fromRow, int toRow) {
+        Ink ink;
+        for (int y = fromRow; y < toRow; ++y)
+            for (int x = fromModule * P; x < toModule * P; ++x)
+                if (dark(img, x, y)) {
+                    ink.top = std::min(ink.top, y);
+                    ink.bottom = std::max(ink.bottom, y);
+                }
+        return ink;
+    };
+    // Under the bars: the first data character beside the start guard's modules (UPC-A's first is
+    // outside), between the guards' ends; its ink height is a full digit's.
+    const int firstGroup = leftQuiet + 3 + (symbology == int(S::UpcA) ? 7 : 0);
+    const Ink under = inkIn(firstGroup + 1, firstGroup + 6, barBottom + 1, img.height());
+    QVERIFY(under.any());
+    QVERIFY(under.top > barBottom);
+    const Ink left = inkIn(0, leftQuiet - 1, barBottom + 1, img.height());
+    const Ink right = inkIn(leftQuiet + modules + 1, leftQuiet + modules + (addOn.isEmpty() ? rightQuiet : gap) - 1, barBottom + 1,
+                            img.height());
+    const auto kind = [&](const Ink &i) {
+        if (!i.any())
+            return u'-';
+        if (qAbs(i.bottom - under.bottom) > 1)
+            return u'^';   // not on the line of the digits under the bars
+        const int height = i.bottom - i.top, full = under.bottom - under.top;
+        return height >= full - 1 ? u'l' : height < full * 0.85 ? u's' : u'?';
+    };
+    QCOMPARE(QString(kind(left)) + kind(right), outside);
+    // The add-on's digits above its bars, within its width, and nothing else up there.
+    const Ink above = inkIn(leftQuiet + modules + gap, leftQuiet + modules + gap + addOnModules, 0, addOnTop);
+    QCOMPARE(above.any(), !addOn.isEmpty());
+    if (above.any()) {
+        QVERIFY(above.top >= 1);
+        QVERIFY(above.bottom < addOnTop - 1);
+        QCOMPARE(inkIn(leftQuiet + modules, width, 0, addOnTop).bottom, above.bottom);
+    }
 }
 
 void TestRender::physicalSize_data()
