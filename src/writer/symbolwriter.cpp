@@ -394,9 +394,18 @@ QImage readSvgBars(const QByteArray &svg, int pixelsPerModule)
             return {};
         bars.emplace_back(x, y, w, h);
     }
-    // Characters: known outlines, at their own size or smaller, that touch no bar. The rows they
-    // stand in are left out of the raster, so that a decoder sees the bars as a renderer draws
-    // them wherever no character is beside them.
+    // The main symbol: its bars begin at the top (an add-on's lower), the data bars the shortest.
+    double mainEnd = 0, dataBottom = height;
+    for (const QRectF &b : bars)
+        if (b.top() == 0) {
+            mainEnd = std::max(mainEnd, b.right());
+            dataBottom = std::min(dataBottom, b.bottom());
+        }
+    // Characters: known outlines, at their own size or smaller, that touch no bar, and none beside
+    // the main symbol's data bars (only above an add-on, after the smallest quiet zone). The rows
+    // they stand in are left out of the raster, so that a decoder sees the bars as a renderer
+    // draws them wherever no character is beside them.
+    constexpr double SmallestQuietZone = 7;
     std::vector<std::pair<double, double>> textRows;
     while (in.at("<path ")) {
         double dx = 0, dy = 0, scale = 1;
@@ -410,6 +419,8 @@ QImage readSvgBars(const QByteArray &svg, int pixelsPerModule)
         const QRectF box(dx + g->box.left() * scale, dy + g->box.top() * scale, g->box.width() * scale, g->box.height() * scale);
         if (box.left() < 0 || box.right() > width || box.top() < 0 || box.bottom() > height)
             return {};
+        if (box.top() < dataBottom && box.left() < mainEnd + SmallestQuietZone)
+            return {};
         for (const QRectF &b : bars)
             if (b.intersects(box))
                 return {};
@@ -417,29 +428,33 @@ QImage readSvgBars(const QByteArray &svg, int pixelsPerModule)
     }
     if (!in.expect("</g>\n</svg>\n") || !in.done())
         return {};
-    const int allRows = static_cast<int>(std::ceil(height * pixelsPerModule));
-    std::vector<int> rows;   // the rows of the picture that no character reaches into
-    for (int row = 0; row < allRows; ++row) {
-        const double top = static_cast<double>(row) / pixelsPerModule;
-        const double bottom = static_cast<double>(row + 1) / pixelsPerModule;
-        if (std::none_of(textRows.begin(), textRows.end(), [&](const auto &t) { return t.first < bottom && t.second > top; }))
-            rows.push_back(row);
+    // The tallest band of rows that no character reaches into: under the add-on's digits (if
+    // any) and above the digits under the bars.
+    std::sort(textRows.begin(), textRows.end());
+    double bandTop = 0, bandBottom = 0, from = 0;
+    for (const auto &[top, bottom] : textRows) {
+        if (top - from > bandBottom - bandTop)
+            bandTop = from, bandBottom = top;
+        from = std::max(from, bottom);
     }
-    if (rows.empty())
+    if (height - from > bandBottom - bandTop)
+        bandTop = from, bandBottom = height;
+    const int firstRow = static_cast<int>(std::ceil(bandTop * pixelsPerModule));
+    const int rows = static_cast<int>(std::floor(bandBottom * pixelsPerModule)) - firstRow;
+    if (rows < 1)
         return {};
-    QImage image(static_cast<int>(std::ceil(width * pixelsPerModule)), static_cast<int>(rows.size()), QImage::Format_Grayscale8);
+    QImage image(static_cast<int>(std::ceil(width * pixelsPerModule)), rows, QImage::Format_Grayscale8);
     if (image.isNull())
         return {};
     image.fill(255);
     for (const QRectF &b : bars) {
         // Whole pixels, as a renderer covers them more than half.
-        const auto from = static_cast<std::size_t>(std::lround(b.left() * pixelsPerModule));
-        const auto to = static_cast<std::size_t>(std::lround(b.right() * pixelsPerModule));
-        const long first = std::lround(b.top() * pixelsPerModule);
-        const long last = std::lround(b.bottom() * pixelsPerModule);
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            if (rows[i] >= first && rows[i] < last)
-                std::memset(image.scanLine(static_cast<int>(i)) + from, 0, to - from);
+        const auto left = static_cast<std::size_t>(std::lround(b.left() * pixelsPerModule));
+        const auto right = static_cast<std::size_t>(std::lround(b.right() * pixelsPerModule));
+        const int first = std::max(0, static_cast<int>(std::lround(b.top() * pixelsPerModule)) - firstRow);
+        const int last = std::min(rows, static_cast<int>(std::lround(b.bottom() * pixelsPerModule)) - firstRow);
+        for (int row = first; row < last; ++row)
+            std::memset(image.scanLine(row) + left, 0, right - left);
     }
     return image;
 }

@@ -81,8 +81,9 @@ struct SymbolRequest
 void paintSymbol(QPainter &painter, const Symbol &symbol, double bwr);
 
 // The bars of an SVG file that renderSymbol() wrote, drawn on a raster of `pixelsPerModule` pixels
-// a module, its rows where the characters stand left out; a null image for any other file, or one
-// whose characters reach into the bars.
+// a module: the tallest band of its rows that no character reaches into (from the top, down to where
+// the digits begin; below an add-on's digits); a null image for any other file, or one whose
+// characters reach into the bars or stand beside them.
 [[nodiscard]] QImage readSvgBars(const QByteArray &svg, int pixelsPerModule);
 
 // The 13 digits that the decoder reads from an image as EAN-13, or an empty string.
