@@ -708,16 +708,26 @@ void TestRender::svgReaderTakesOnlyItsOwn_data()
     QTest::addColumn<QByteArray>("from");   // replaced in the file, first occurrence
     QTest::addColumn<QByteArray>("to");
     QTest::addColumn<bool>("readable");     // the reader still takes it (and the decoder judges)
-    QTest::newRow("as written") << QByteArray() << QByteArray() << true;
-    QTest::newRow("a digit moved up into the bars") << QByteArrayLiteral("translate(7,") << QByteArrayLiteral("translate(7,3") << false;
-    QTest::newRow("a digit's outline changed") << QByteArrayLiteral("d=\"M") << QByteArrayLiteral("d=\"M1") << false;
-    QTest::newRow("an element it does not know") << QByteArrayLiteral("<g ") << QByteArrayLiteral("<circle r=\"9\"/>\n<g ") << false;
-    QTest::newRow("a bar wider than the symbol") << QByteArrayLiteral("width=\"1\"") << QByteArrayLiteral("width=\"500\"") << false;
-    QTest::newRow("cut short") << QByteArrayLiteral("</g>\n</svg>\n") << QByteArrayLiteral("</g>\n") << false;
-    QTest::newRow("a second svg after the end") << QByteArrayLiteral("</svg>\n") << QByteArrayLiteral("</svg>\n<svg/>\n") << false;
-    QTest::newRow("a size the view box does not have") << QByteArrayLiteral("37.29mm") << QByteArrayLiteral("74.58mm") << false;
+    QTest::addColumn<QByteArray>("addOn");  // of the symbol written
+    QTest::newRow("as written") << QByteArray() << QByteArray() << true << QByteArray();
+    QTest::newRow("a digit moved up into the bars") << QByteArrayLiteral("translate(7,") << QByteArrayLiteral("translate(7,3") << false << QByteArray();
+    QTest::newRow("a digit's outline changed") << QByteArrayLiteral("d=\"M") << QByteArrayLiteral("d=\"M1") << false << QByteArray();
+    QTest::newRow("an element it does not know") << QByteArrayLiteral("<g ") << QByteArrayLiteral("<circle r=\"9\"/>\n<g ") << false << QByteArray();
+    QTest::newRow("a bar wider than the symbol") << QByteArrayLiteral("width=\"1\"") << QByteArrayLiteral("width=\"500\"") << false << QByteArray();
+    QTest::newRow("cut short") << QByteArrayLiteral("</g>\n</svg>\n") << QByteArrayLiteral("</g>\n") << false << QByteArray();
+    QTest::newRow("a second svg after the end") << QByteArrayLiteral("</svg>\n") << QByteArrayLiteral("</svg>\n<svg/>\n") << false << QByteArray();
+    QTest::newRow("a size the view box does not have") << QByteArrayLiteral("37.29mm") << QByteArrayLiteral("74.58mm") << false << QByteArray();
     QTest::newRow("a bar moved: read, but not as the code")
-        << QByteArrayLiteral("<rect x=\"17\"") << QByteArrayLiteral("<rect x=\"18\"") << true;
+        << QByteArrayLiteral("<rect x=\"17\"") << QByteArrayLiteral("<rect x=\"18\"") << true << QByteArray();
+    // With an add-on: its first digit stands at 11 + 95 + 9 + 4 + 3.5 modules, half a module down.
+    QTest::newRow("add-on, as written") << QByteArray() << QByteArray() << true << "12"_ba;
+    QTest::newRow("add-on, its digit moved down into its bars")
+        << "translate(122.5,0.5)"_ba << "translate(122.5,5)"_ba << false << "12"_ba;
+    QTest::newRow("add-on, its digit moved beside the main symbol's bars")
+        << "translate(122.5,0.5)"_ba << "translate(5,0.5)"_ba << false << "12"_ba;
+    QTest::newRow("add-on of 3 digits in the title") << "+12<"_ba << "+123<"_ba << false << "12"_ba;
+    QTest::newRow("add-on, a bar of it moved: read, but not as the code") << "<rect x=\"125\""_ba << "<rect x=\"126\""_ba
+                                                                           << true << "12"_ba;
 }
 
 void TestRender::svgReaderTakesOnlyItsOwn()
@@ -725,7 +735,9 @@ void TestRender::svgReaderTakesOnlyItsOwn()
     QFETCH(QByteArray, from);
     QFETCH(QByteArray, to);
     QFETCH(bool, readable);
-    const ean13::Rendered r = ean13::renderSymbol(ean13::asciiCode("4006381333931"), ean13::SymbolFormat::Svg, {});
+    QFETCH(QByteArray, addOn);
+    const ean13::SymbolRequest request{ean13::Symbology::Ean13, "4006381333931", addOn.toStdString()};
+    const ean13::Rendered r = ean13::renderSymbol(request, ean13::SymbolFormat::Svg, {});
     QCOMPARE(r.error, ean13::RenderError::None);
     QByteArray bytes = r.bytes;
     if (!from.isEmpty()) {
@@ -736,7 +748,8 @@ void TestRender::svgReaderTakesOnlyItsOwn()
     const QImage bars = ean13::readSvgBars(bytes, 2);
     QCOMPARE(!bars.isNull(), readable);
     if (readable)
-        QCOMPARE(readBack(bars) == u"4006381333931"_s, from.isEmpty());
+        QCOMPARE(ean13::readSymbol(bars, request.symbology, !addOn.isEmpty()) == "4006381333931" + (addOn.isEmpty() ? "" : "+" + request.addOn),
+                 from.isEmpty());
 }
 
 namespace {
