@@ -351,7 +351,7 @@ ean13::cli::Parsed<RenderOptions> parseArguments(int argc, char **argv)
     app.add_option("--dpi", o.settings.dpi,
                    "PNG resolution: a whole number of pixels to a module, the nearest to X that keeps X in its range")
         ->default_val(ean13::DefaultDpi);
-    app.add_option("--height", height, "height of the data bars in mm (default: 22.85 mm scaled with X)");
+    app.add_option("--height", height, "height of the data bars in mm (default: 22.85 mm, EAN-8's 18.23 mm, scaled with X)");
     app.add_option("--bwr", o.settings.symbol.bwrMm, "bar width reduction in mm, for print gain: 0 to a quarter of X")->default_val(0);
     app.add_flag("--no-text", noText, "no human-readable digits");
     app.add_flag("--margin-indicator", o.settings.symbol.marginIndicator,
@@ -365,18 +365,21 @@ ean13::cli::Parsed<RenderOptions> parseArguments(int argc, char **argv)
         ->required();
     app.add_option("-i,--input", o.input, "a file of codes, one a line (- for standard input)");
     app.add_option("CODE", o.codes, "8, 12 or 13 digits, and +NN or +NNNNN for an add-on");
-    app.footer("CODE: the digits with their check digit, which is verified (a wrong one writes no file):\n"
-               "  ean13 render -o a.svg 5901234123457            EAN-13\n"
-               "  ean13 render -o a.svg 036000291452             UPC-A: the number system and the check\n"
-               "                                                digit beside the bars, in smaller type\n"
-               "  ean13 render -o a.svg 96385074                 EAN-8\n"
-               "  ean13 render -o a.svg --symbology upce 01234565   UPC-E of 8 digits: number system (0\n"
-               "                                                or 1), six digits, the check digit of\n"
-               "                                                the UPC-A number it stands for\n"
-               "  ean13 render -o a.svg --symbology upce 012345000065   the same UPC-E from its UPC-A\n"
-               "                                                number (refused if it has no UPC-E form)\n"
-               "  ean13 render -o a.svg 9771234567003+05         EAN-13 with a 2-digit add-on\n"
-               "  ean13 render -o a.svg 9780306406157+51295      EAN-13 with a 5-digit add-on\n"
+    app.footer("CODE: the digits with their check digit, which is verified (a wrong one writes no file);\n"
+               "the symbology follows from the number of digits unless --symbology says it:\n"
+               "  ean13 render -o a.svg 5901234123457                      EAN-13\n"
+               "  ean13 render -o a.svg 036000291452                       UPC-A: number system and\n"
+               "                                                           check digit in small type\n"
+               "  ean13 render -o a.svg 96385074                           EAN-8\n"
+               "  ean13 render -o a.svg --symbology upce 01234565           UPC-E: number system (0 or\n"
+               "                                                           1), six digits, the check\n"
+               "                                                           digit of its UPC-A number\n"
+               "  ean13 render -o a.svg --symbology upce 012345000065       the same UPC-E, from its\n"
+               "                                                           UPC-A number (refused if\n"
+               "                                                           it has no UPC-E form)\n"
+               "  ean13 render -o a.svg 9771234567003+05                   EAN-13, 2-digit add-on\n"
+               "  ean13 render -o a.svg 9780306406157+51295                EAN-13, 5-digit add-on\n"
+               "  ean13 render -o a.svg 036000291452+12                    UPC-A, 2-digit add-on\n"
                "--symbology ean13 draws a 12-digit UPC-A number as the equal EAN-13 symbol (a 0 in\n"
                "front); --symbology upca takes 13 digits beginning with 0 as UPC-A.\n"
                "\n"
