@@ -1,5 +1,6 @@
 // ean13 grade (the program ean13-grade): the print quality of an EAN-13 or UPC-A symbol from a
 // scan of the print, graded as a bar code verifier grades it.
+#include "drawingapp.h"
 #include "grade.h"
 #include "gradeprofile.h"
 #include "imageerror.h"
@@ -283,6 +284,7 @@ Parsed<GradeOptions> parseArguments(int argc, char **argv)
 
 int run(GradeOptions o, int argc, char **argv)
 {
+    const auto application = drawingApplication();
     StandardOutput stdoutSink;
     Output out([&stdoutSink](std::string_view bytes) { return stdoutSink.write(bytes); });
     int status = ExitSuccess;

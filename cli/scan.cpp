@@ -1,5 +1,6 @@
 // ean13 scan (the program ean13-scan): finds the EAN-13 and UPC-A codes in images and checks each
 // one as ean13 check does, with the image it came from as the record's source.
+#include "drawingapp.h"
 #include "imageerror.h"
 #include "output.h"
 #include "reader.h"
@@ -171,6 +172,7 @@ int report(Output &out, Format format, const std::string &image, const reader::F
 
 int run(const ScanOptions &options)
 {
+    const auto application = drawingApplication();
     StandardOutput stdoutSink;
     Output out([&stdoutSink](std::string_view bytes) { return stdoutSink.write(bytes); });
     int status = ExitSuccess;
