@@ -13,25 +13,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// Runs `act` on the popup or modal window once it is open.
-template <class Act>
-void whenOpen(Act act)
-{
-    auto *poll = new QTimer(qApp);
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act, tries = 0]() mutable {
-        QWidget *w = QApplication::activePopupWidget() ? QApplication::activePopupWidget()
-                                                        : QApplication::activeModalWidget();
-        if (!w && ++tries < 1000)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        if (w)
-            act(w);
-    });
-    poll->start();
-}
-
 // Escape, pressed as a person would once the dialog has the keys; closed all the same if it never
 // gets them, or the test would wait for ever.
 void dismiss(QWidget *dialog)
