@@ -172,6 +172,7 @@ private:
     Output m_out;
     Records m_records;
     std::vector<char> m_buffer;   // made for the first input: `ean13 CODE` needs none
+    std::string m_rawStart;       // the first bytes of the input being read
 };
 
 void CheckRun::checkCodes()
@@ -192,6 +193,8 @@ std::string CheckRun::readStart(InputFile &file, Transcoder &text, const std::st
         const long long n = file.read(m_buffer.data(), m_buffer.size());
         if (n < 0)
             return "cannot read " + name + ": " + std::strerror(errno);
+        if (m_rawStart.size() < 8)   // as it is in the file, before any decoding
+            m_rawStart.append(m_buffer.data(), std::min<std::size_t>(8 - m_rawStart.size(), static_cast<std::size_t>(n)));
         if (n == 0) {
             start.append(text.finish());
             ended = true;
@@ -262,6 +265,7 @@ int CheckRun::readInput(const std::string &name)
     m_buffer.resize(1 << 16);
 
     Transcoder text(m_options.encoding);
+    m_rawStart.clear();
     std::string start;
     bool ended = false;
     Columns columns;
@@ -271,7 +275,7 @@ int CheckRun::readInput(const std::string &name)
         m_out.flush();
         return failure(Program, readError);
     }
-    if (isZipFile(start)) {
+    if (isZipFile(m_rawStart)) {
         m_out.flush();
         if (name == "-" || !isRegularFile(name))
             return failure(Program, shownName + " is a zip file (an XLSX or ODS spreadsheet?): a spreadsheet is read "
@@ -288,7 +292,7 @@ int CheckRun::readInput(const std::string &name)
             return failure(Program, sheet.message);
         return 0;
     }
-    if (isCompoundFile(start)) {
+    if (isCompoundFile(m_rawStart)) {
         m_out.flush();
         return failure(Program, shownName + " is an Excel 97-2003 workbook (XLS) or one with a password, which ean13 "
                                             "cannot read: save it as XLSX without a password, or its sheet as CSV");

@@ -67,7 +67,7 @@ struct Limits
     std::uint64_t cellBytes = std::uint64_t{1} << 20;
     std::uint64_t rowBytes = std::uint64_t{64} << 20;              // of one row's cells
     std::uint64_t sheetTextBytes = std::uint64_t{4} << 30;         // of all rows handed on
-    std::uint64_t xmlTokenBytes = std::uint64_t{16} << 20;         // one tag, text run or comment
+    std::uint64_t xmlTokenBytes = std::uint64_t{1} << 20;          // one tag or comment, held whole
     std::uint64_t zipEntries = 65536;
     long long rows = 1048576;
     int columns = 16384;

@@ -120,7 +120,8 @@ std::unique_ptr<ZipFile> ZipFile::open(const std::string &path, const Limits &li
 {
     unzFile zip = unzOpen64(path.c_str());
     if (!zip) {
-        error = {ErrorKind::NotASpreadsheet, "it is not a zip file, as XLSX and ODS workbooks are, or a broken one", {}};
+        error = {ErrorKind::Damaged, "it is a broken zip file: the directory at its end is missing or damaged "
+                                     "(was the file cut short?)", {}};
         return nullptr;
     }
     unz_global_info64 info{};
