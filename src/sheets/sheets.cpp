@@ -321,7 +321,8 @@ public:
             return;
         if (name.local == "row") {
             m_row.clear();
-            m_rowNumber = toNumber(attribute(a, "r"), m_rowNumber + 1);
+            const long long r = toNumber(attribute(a, "r"), 0);
+            m_rowNumber = r >= 1 ? r : m_rowNumber + 1;   // rows count from 1: no number, or a wrong one, is the next
             m_column = -1;
         } else if (name.local == "c") {
             m_type.assign(attribute(a, "t") ? attribute(a, "t") : "n");
