@@ -694,6 +694,11 @@ Error Workbook::Impl::readTables()
         dateStyles = std::move(styles.dateStyles);
     }
     if (!sharedStringsPart.empty()) {
+        // Room for what the part can hold, as its size in the directory says (within the limits),
+        // so that the table is not copied as it grows: a copy would need its size twice over.
+        const std::uint64_t declared = zip->declaredSize(sharedStringsPart);
+        strings.bytes.reserve(static_cast<std::size_t>(std::min(declared, limits.stringTableBytes)));
+        strings.ends.reserve(static_cast<std::size_t>(std::min(declared / 12, limits.stringTableCount)));   // <si><t/></si>
         SharedStringsHandler handler(strings, limits);
         if (Error e = zip->parse(sharedStringsPart, limits.sharedStringsBytes, handler, nullptr)) {
             strings = {};

@@ -150,6 +150,15 @@ bool ZipFile::has(const std::string &entry)
     return unzLocateFile(zipOf(m_zip), entry.c_str(), 1) == UNZ_OK;
 }
 
+std::uint64_t ZipFile::declaredSize(const std::string &entry)
+{
+    unz_file_info64 info{};
+    if (unzLocateFile(zipOf(m_zip), entry.c_str(), 2) != UNZ_OK
+        || unzGetCurrentFileInfo64(zipOf(m_zip), &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+        return 0;
+    return info.uncompressed_size;
+}
+
 template <class Consume>
 Error ZipFile::stream(const std::string &entry, std::uint64_t limit, const std::atomic<bool> *stop, Consume &&consume)
 {

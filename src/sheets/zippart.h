@@ -45,6 +45,8 @@ public:
     ZipFile &operator=(const ZipFile &) = delete;
 
     [[nodiscard]] bool has(const std::string &entry);
+    // The size the zip's directory gives the entry uncompressed: a hint only, since it may lie.
+    [[nodiscard]] std::uint64_t declaredSize(const std::string &entry);
     // The entry whole, at most `limit` bytes of it (more is TooLarge).
     [[nodiscard]] Error read(const std::string &entry, std::uint64_t limit, std::string &bytes);
     // The entry through the XML parser into `handler`, stopping where the handler says so.
