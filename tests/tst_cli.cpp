@@ -28,6 +28,7 @@ QList<QJsonObject> records(const QByteArray &out)
 const QString LengthError = u"ОШИБКА! Длинна введенного кода отличается от 12-13!"_s;
 const QString NonDigitError = u"ОШИБКА! В коде присутствуют символы отличные от цифр!"_s;
 const QString NumberSystemError = u"ОШИБКА! Номер UPC-E начинается с системы нумерации 0 или 1!"_s;
+const QString BadUpcEError = u"ОШИБКА! Неверный номер UPC-E: по правилам сокращения нулей его номер UPC-A записывается в UPC-E иначе!"_s;
 const QString NotUpcEError = u"ОШИБКА! Этот номер нельзя сократить до UPC-E: нужен номер UPC-A с системой нумерации 0 или 1 и нулями на сокращаемых местах!"_s;
 
 // Text records, spelled out: "CODE\tSTATUS\tCHECK\tTEXT\n".
@@ -568,9 +569,10 @@ void TestCli::entriesAndInputs_data()
         << QStringList{u"--upce"_s} << QByteArray("04252619\n") << none
         << rec(u"0042100005269"_s, u"bad-check-digit"_s, u"4"_s, u"США (Канада)"_s) << 1 << none;
     QTest::newRow("--upce: refusals")
-        << QStringList{u"--upce"_s} << QByteArray("24252614\n036000291452\n4820000000000\n12345\n123456789\n0123x565\n")
-        << none
+        << QStringList{u"--upce"_s}
+        << QByteArray("24252614\n01200033\n036000291452\n4820000000000\n12345\n123456789\n0123x565\n") << none
         << rec(u"24252614"_s, u"bad-number-system"_s, u"-"_s, NumberSystemError)
+               + rec(u"01200033"_s, u"bad-upc-e"_s, u"-"_s, BadUpcEError)
                + rec(u"0036000291452"_s, u"not-upc-e"_s, u"-"_s, NotUpcEError)
                + rec(u"4820000000000"_s, u"not-upc-e"_s, u"-"_s, NotUpcEError) + shortOrLong(u"12345"_s)
                + shortOrLong(u"123456789"_s) + rec(u"0123x565"_s, u"non-digit"_s, u"-"_s, NonDigitError)

@@ -667,6 +667,10 @@ void TestCore::upcEEntry_data()
     QTest::newRow("6 digits beginning with 2: still 0") << u"212345"_s << u"ok"_s << u"021234000055"_s << false;
     QTest::newRow("8 digits, number system 2") << u"21234565"_s << u"bad-number-system"_s << QString() << false;
     QTest::newRow("7 digits, number system 9") << u"9123455"_s << u"bad-number-system"_s << QString() << false;
+    QTest::newRow("last 3 after a third digit 0-2: the rule of 0") << u"0120003"_s << u"bad-upc-e"_s << QString() << false;
+    QTest::newRow("last 4 after a fourth digit 0: the rule of 3") << u"01230047"_s << u"bad-upc-e"_s << QString() << false;
+    QTest::newRow("last 5 after a fifth digit 0: the rule of 4") << u"612305"_s << u"bad-upc-e"_s << QString() << false;
+    QTest::newRow("the same numbers, the right rule") << u"0120000"_s << u"ok"_s << u"012000000003"_s << false;
     QTest::newRow("5 digits") << u"12345"_s << u"bad-length"_s << QString() << false;
     QTest::newRow("9 digits") << u"012345678"_s << u"bad-length"_s << QString() << false;
     QTest::newRow("a letter") << u"0123x565"_s << u"non-digit"_s << QString() << false;

@@ -236,6 +236,7 @@ std::string_view statusName(Status s) noexcept
     case Status::BadLength: return "bad-length";
     case Status::NonDigit: return "non-digit";
     case Status::BadNumberSystem: return "bad-number-system";
+    case Status::BadUpcE: return "bad-upc-e";
     case Status::NotUpcE: return "not-upc-e";
     }
     return {};

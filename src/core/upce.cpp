@@ -77,6 +77,10 @@ UpcEEntry readUpcE(std::u32string_view entry)
         r.status = Status::BadNumberSystem;
         return r;
     }
+    if (suppressUpcA(*a) != std::string_view(digits).substr(0, 7)) {
+        r.status = Status::BadUpcE;
+        return r;
+    }
     r.status = Status::Ok;
     r.checkDigitGiven = digits.size() == 8;
     r.upcA = *a;

@@ -28,10 +28,12 @@ namespace ean13 {
 // An entry read as a UPC-E number, as zint and GS1 write them: 8 digits are the number system,
 // the six digits of the symbol and the check digit; 7 digits the number system and the six,
 // without a check digit; 6 digits the six alone, number system 0, no check digit. Where there is
-// no check digit it is worked out, so the UPC-A number is always complete.
+// no check digit it is worked out, so the UPC-A number is always complete. Six digits that the
+// rules would not have written (a UPC-A number has one UPC-E form: 0120003 is 0120000 written
+// with the wrong rule) are refused, as zint refuses to draw them.
 struct UpcEEntry
 {
-    Status status = Status::BadLength;   // Ok, BadLength, NonDigit or BadNumberSystem
+    Status status = Status::BadLength;   // Ok, BadLength, NonDigit, BadNumberSystem or BadUpcE
     std::string upcA;                    // 12 digits, when Ok: the expansion and the check digit
     bool checkDigitGiven = false;        // 8 digits: the check digit was typed, and is still to be verified
 };
