@@ -72,6 +72,7 @@ private slots:
     void gtinCheckDigit();
     void issuer_data();
     void issuer();
+    void issuerOfEveryPrefix();
     void gtinVerdictAndLines_data();
     void gtinVerdictAndLines();
     void correctedCode_data();
@@ -518,6 +519,20 @@ void TestCore::issuer_data()
     QTest::newRow("GTIN-8 460: GS1 Russia") << QByteArray("46012344") << u"GS1 Россия"_s;
     QTest::newRow("GTIN-8 960: the Global Office's GTIN-8") << QByteArray("96385074") << u"Глобальный офис GS1 (GTIN-8)"_s;
     QTest::newRow("GTIN-8 978: not for GTIN-8") << QByteArray("97812344") << u"префикс не выдан GS1"_s;
+    // Where GS1's list of March 2025 differs from older lists.
+    const QString reserve = u"Глобальный офис GS1: резерв для будущей организации GS1"_s;
+    QTest::newRow("050: GS1 US's reserve, no longer coupons") << QByteArray("0500000000005") << u"GS1 США: резерв на будущее"_s;
+    QTest::newRow("0000000: inside a company") << QByteArray("0000000123457") << u"номер ограниченного обращения внутри компании"_s;
+    QTest::newRow("UPC-A 000000: the same") << QByteArray("000000123457") << u"номер ограниченного обращения внутри компании"_s;
+    QTest::newRow("0000001-0000099: a GTIN-8's place") << QByteArray("0000009638501") << u"не используется: совпал бы с GTIN-8"_s;
+    QTest::newRow("00001: GS1 US again") << QByteArray("0000100000009") << u"GS1 США"_s;
+    QTest::newRow("984: no coupon prefix") << QByteArray("9840000000003") << u"префикс не выдан GS1"_s;
+    QTest::newRow("390: no member yet") << QByteArray("3900000000000") << u"префикс не выдан GS1"_s;
+    QTest::newRow("612: no member yet") << QByteArray("6120000000009") << u"префикс не выдан GS1"_s;
+    QTest::newRow("894: kept for a future member") << QByteArray("8940000000001") << reserve;
+    QTest::newRow("GTIN-8 960: GS1 UK") << QByteArray("96000007") << u"GS1 Великобритания (GTIN-8)"_s;
+    QTest::newRow("GTIN-8 9625: GS1 Poland") << QByteArray("96250006") << u"GS1 Польша (GTIN-8)"_s;
+    QTest::newRow("GTIN-8 9627: the Global Office") << QByteArray("96270004") << u"Глобальный офис GS1 (GTIN-8)"_s;
 }
 
 void TestCore::issuer()
@@ -525,6 +540,43 @@ void TestCore::issuer()
     QFETCH(QByteArray, gtin);
     QFETCH(QString, issuer);
     QCOMPARE(fromView(ean13::issuer(std::string_view(gtin.constData(), static_cast<std::size_t>(gtin.size())))), issuer);
+}
+
+// Every prefix against GS1's list of March 2025 (tests/data/gs1-prefixes.tsv: first and last
+// prefix, GS1's words, our text), and every three-digit prefix the list leaves out is not issued.
+void TestCore::issuerOfEveryPrefix()
+{
+    QFile file(QStringLiteral(GS1_PREFIXES));
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    QSet<int> listed;   // three-digit prefixes, or those that longer ones begin with
+    int ranges = 0;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).chopped(1);
+        if (line.startsWith(u'#'))
+            continue;
+        const QStringList f = line.split(u'\t');
+        QCOMPARE(f.size(), 4);
+        QCOMPARE(f[0].size(), f[1].size());
+        ++ranges;
+        for (qlonglong p = f[0].toLongLong(); p <= f[1].toLongLong(); ++p) {
+            const QByteArray prefix = QByteArray::number(p).rightJustified(f[0].size(), '0');
+            const QByteArray gtin = (prefix + QByteArray(13, '0')).left(13);
+            QVERIFY2(fromView(ean13::issuer(std::string_view(gtin.constData(), 13))) == f[3],
+                     qPrintable(u"%1 (%2): %3"_s.arg(QString::fromLatin1(prefix), f[2], fromView(ean13::issuer(gtin.toStdString())))));
+            if (prefix.size() >= 3)
+                listed.insert(prefix.left(3).toInt());
+            else   // 99: 990 to 999
+                for (int d = 0; d < 10; ++d)
+                    listed.insert(prefix.toInt() * 10 + d);
+        }
+    }
+    QCOMPARE(ranges, 149);
+    for (int p = 0; p < 1000; ++p) {
+        if (listed.contains(p))
+            continue;
+        const std::string gtin = QByteArray::number(p).rightJustified(3, '0').toStdString() + "0000000000";
+        QVERIFY2(ean13::issuer(gtin) == ean13::UnassignedPrefix, gtin.c_str());
+    }
 }
 
 void TestCore::gtinVerdictAndLines_data()
