@@ -81,6 +81,7 @@ private slots:
     void everyJsonRecordHasItsLine();
     void gtinKindAndIssuerInJson();
     void upcEAndBookNumbersInJson();
+    void sixDigitsThatNameAFile();
     void sourcesInJson();
     void theReaderLeavingEarlyIsNoSuccess_data();
     void theReaderLeavingEarlyIsNoSuccess();
@@ -888,6 +889,21 @@ void TestCli::upcEAndBookNumbersInJson()
         QVERIFY(!recs[i].contains(u"upc_a"_s) && !recs[i].contains(u"upc_e"_s));
     for (int i : {0, 1, 5, 6, 7})
         QVERIFY(!recs[i].contains(u"isbn10"_s) && !recs[i].contains(u"issn"_s) && !recs[i].contains(u"ismn"_s));
+}
+
+// Six digits are a code only with --upce; without it, a file of that name was meant as an input.
+void TestCli::sixDigitsThatNameAFile()
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath(u"425261"_s));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    Run r = run({u"425261"_s}, {}, dir.path());
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains("is a file, not a code"), r.err.constData());
+    r = run({u"--upce"_s, u"425261"_s}, {}, dir.path());
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, UpcEOk);
 }
 
 void TestCli::sourcesInJson()
