@@ -390,7 +390,7 @@ struct IssuerRange
 // issued. Where other lists differ, the list holds: 050-059, once coupons, are GS1 US's reserve;
 // 984 is no coupon prefix; 390 (Kosovo), 612 (Somalia) and 894 (Bangladesh) name no member yet,
 // 894 and 610, 614, 623, 758 being kept by the Global Office for future members. The longer
-// prefixes under 000 and 962 are in issuer() below.
+// prefixes under 000 and 962 are in issuerOfThirteen() below.
 constexpr IssuerRange Issuers[] = {
     {0, 19, "GS1 США"},   // 000 past 00000, which issuer() reads further
     {20, 29, "номер ограниченного обращения внутри региона"},
