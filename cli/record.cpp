@@ -86,7 +86,8 @@ Checked checkAsUpcE(const EntryChars &e)
     for (int i = 0; i < c.codeSize; ++i)
         c.code[static_cast<std::size_t>(i)] = e[i];
     c.cut = length > c.codeSize;
-    return c;   // bad-length
+    c.lengthError = UpcELengthError;   // the window's message names 12 and 13 only
+    return c;
 }
 
 } // namespace
@@ -187,6 +188,15 @@ void writeJsonOrigin(Output &out, const Origin *origin)
 
 constexpr std::string_view Ellipsis = "…";
 
+template <class Visit>
+void forEachLineOf(const Checked &c, Visit &&visit)
+{
+    if (c.status == Status::BadLength && !c.lengthError.empty())
+        visit(c.lengthError);
+    else
+        forEachLine(c.status, c.country, std::forward<Visit>(visit));
+}
+
 void putField(Output &out, std::string_view name, std::string_view value)
 {
     out.put(",\"");
@@ -244,7 +254,7 @@ void writeTextRecord(Output &out, const Checked &c, const Origin *origin)
         out.put(c.country.empty() ? c.issuer : c.country);
     } else {
         out.put("-\t");
-        forEachLine(c.status, c.country, [&out](std::string_view line) { out.put(line); });   // the one error line
+        forEachLineOf(c, [&out](std::string_view line) { out.put(line); });   // the one error line
     }
     out.put('\n');
     out.flushIfFull();
@@ -287,7 +297,7 @@ void endJsonRecord(Output &out, const Checked &c)
     out.put("\",\"lines\":[");
     bool first = true;
     // What the window's results list would show, one line at a time.
-    forEachLine(c.status, c.country, [&](std::string_view line) {
+    forEachLineOf(c, [&](std::string_view line) {
         if (!first)
             out.put(',');
         first = false;

@@ -60,6 +60,7 @@ struct Checked
     std::optional<int> expectedCheckDigit;   // accepted codes only
     std::string_view country;          // accepted 13-digit codes: the window's country text
     std::string_view issuer;           // accepted codes: who issued the number, by GS1's list
+    std::string_view lengthError;      // where the window's does not fit the lengths asked for
 
     [[nodiscard]] bool accepted() const noexcept { return status == Status::Ok || status == Status::BadCheckDigit; }
     // The window draws 13-digit codes only, and only those typed with all 13 digits.

@@ -28,6 +28,7 @@ QList<QJsonObject> records(const QByteArray &out)
 const QString LengthError = u"ОШИБКА! Длинна введенного кода отличается от 12-13!"_s;
 const QString NonDigitError = u"ОШИБКА! В коде присутствуют символы отличные от цифр!"_s;
 const QString NumberSystemError = u"ОШИБКА! Номер UPC-E начинается с системы нумерации 0 или 1!"_s;
+const QString UpcELengthError = u"ОШИБКА! Номер UPC-E состоит из 6, 7 или 8 цифр, номер UPC-A — из 12 или 13!"_s;
 const QString BadUpcEError = u"ОШИБКА! Неверный номер UPC-E: по правилам сокращения нулей его номер UPC-A записывается в UPC-E иначе!"_s;
 const QString NotUpcEError = u"ОШИБКА! Этот номер нельзя сократить до UPC-E: нужен номер UPC-A с системой нумерации 0 или 1 и нулями на сокращаемых местах!"_s;
 
@@ -575,8 +576,10 @@ void TestCli::entriesAndInputs_data()
         << rec(u"24252614"_s, u"bad-number-system"_s, u"-"_s, NumberSystemError)
                + rec(u"01200033"_s, u"bad-upc-e"_s, u"-"_s, BadUpcEError)
                + rec(u"0036000291452"_s, u"not-upc-e"_s, u"-"_s, NotUpcEError)
-               + rec(u"4820000000000"_s, u"not-upc-e"_s, u"-"_s, NotUpcEError) + shortOrLong(u"12345"_s)
-               + shortOrLong(u"123456789"_s) + rec(u"0123x565"_s, u"non-digit"_s, u"-"_s, NonDigitError)
+               + rec(u"4820000000000"_s, u"not-upc-e"_s, u"-"_s, NotUpcEError)
+               + rec(u"12345"_s, u"bad-length"_s, u"-"_s, UpcELengthError)
+               + rec(u"123456789"_s, u"bad-length"_s, u"-"_s, UpcELengthError)
+               + rec(u"0123x565"_s, u"non-digit"_s, u"-"_s, NonDigitError)
         << 1 << none;
     QTest::newRow("--upce --clean") << QStringList{u"--upce"_s, u"--clean"_s} << QByteArray("0 425261 4\n") << none
                                     << UpcEOk << 0 << none;
@@ -870,6 +873,15 @@ void TestCli::upcEAndBookNumbersInJson()
     QCOMPARE(recs[3][u"colour"_s].toString(), u"red"_s);
     QCOMPARE(recs[3][u"lines"_s].toArray().toVariantList(), QVariantList{NotUpcEError});
     QVERIFY(!recs[3].contains(u"expected_check_digit"_s));
+    // A length that --upce does not take is named in words that fit it, the 14th character on too.
+    r = run({u"--json"_s, u"--upce"_s}, "123456789\n" + QByteArray(100000, '0') + "\n");
+    recs = records(r.out);
+    QCOMPARE(recs.size(), 2);
+    for (const QJsonObject &o : recs) {
+        QCOMPARE(o[u"status"_s].toString(), u"bad-length"_s);
+        QCOMPARE(o[u"lines"_s].toArray().toVariantList(), QVariantList{UpcELengthError});
+    }
+    QCOMPARE(recs[1][u"code"_s].toString(), u"0000000000000"_s);
 
     // Without --upce: UPC-A numbers gain their UPC-E form where they have one, and correct codes of
     // the book trade their ISBN-10, ISSN or ISMN; a wrong check digit gives no book number.

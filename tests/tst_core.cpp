@@ -454,6 +454,8 @@ void TestCore::textsNeedNoEscaping()
     }
     for (const QString &e : {u""_s, u"48200000x0000"_s, u"4820000000000"_s, u"4820000000001"_s})
         texts << lines(ean13::analyse(code(e)));
+    for (std::string_view t : {ean13::NumberSystemError, ean13::BadUpcEError, ean13::NotUpcEError, ean13::UpcELengthError})
+        texts << fromView(t);
     for (const QString &t : texts) {
         QVERIFY(!t.contains(u'"') && !t.contains(u'\\'));
         for (QChar c : t)

@@ -141,6 +141,7 @@ enum class ErrorKind { Length = 1, NonDigit = 2 };
 [[nodiscard]] std::string_view errorMessage(int kind) noexcept;   // empty for an unknown kind
 // The refusals of an entry read as UPC-E, which the window never reads.
 inline constexpr std::string_view NumberSystemError = "ОШИБКА! Номер UPC-E начинается с системы нумерации 0 или 1!";
+inline constexpr std::string_view UpcELengthError = "ОШИБКА! Номер UPC-E состоит из 6, 7 или 8 цифр, номер UPC-A — из 12 или 13!";
 inline constexpr std::string_view BadUpcEError =
     "ОШИБКА! Неверный номер UPC-E: по правилам сокращения нулей его номер UPC-A записывается в UPC-E иначе!";
 inline constexpr std::string_view NotUpcEError =
