@@ -233,7 +233,7 @@ void writeOtherForms(Output &out, const Checked &c)
 
 } // namespace
 
-void writeTextRecord(Output &out, const Checked &c, const Origin *origin)
+void writeTextRecord(Output &out, const Checked &c, const Origin *origin, std::string_view note)
 {
     writeTextOrigin(out, origin);
     for (int i = 0; i < c.codeSize; ++i) {
@@ -255,6 +255,10 @@ void writeTextRecord(Output &out, const Checked &c, const Origin *origin)
     } else {
         out.put("-\t");
         forEachLineOf(c, [&out](std::string_view line) { out.put(line); });   // the one error line
+    }
+    if (!note.empty()) {
+        out.put('\t');
+        appendTextString(out, note);
     }
     out.put('\n');
     out.flushIfFull();
@@ -285,7 +289,7 @@ void beginJsonRecord(Output &out, const Origin *origin)
     out.put("\"entry\":\"");
 }
 
-void endJsonRecord(Output &out, const Checked &c)
+void endJsonRecord(Output &out, const Checked &c, std::string_view note)
 {
     out.put("\",\"code\":\"");
     for (int i = 0; i < c.codeSize; ++i)
@@ -336,15 +340,20 @@ void endJsonRecord(Output &out, const Checked &c)
             out.put('"');
         }
     }
+    if (!note.empty()) {
+        out.put(",\"note\":\"");
+        appendJsonString(out, note);
+        out.put('"');
+    }
     out.put("}\n");
     out.flushIfFull();
 }
 
-void writeJsonRecord(Output &out, const Checked &c, std::string_view entry, const Origin *origin)
+void writeJsonRecord(Output &out, const Checked &c, std::string_view entry, const Origin *origin, std::string_view note)
 {
     beginJsonRecord(out, origin);
     appendJsonString(out, entry);
-    endJsonRecord(out, c);
+    endJsonRecord(out, c, note);
 }
 
 void writeMissingColumn(Output &out, Format format, std::string_view column, const Origin *origin)
