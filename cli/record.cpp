@@ -136,7 +136,7 @@ constexpr std::string_view Ellipsis = "…";
 
 } // namespace
 
-void writeTextRecord(Output &out, const Checked &c, const Origin *origin)
+void writeTextRecord(Output &out, const Checked &c, const Origin *origin, const Symbol *symbol)
 {
     writeTextOrigin(out, origin);
     for (int i = 0; i < c.codeSize; ++i) {
@@ -148,6 +148,10 @@ void writeTextRecord(Output &out, const Checked &c, const Origin *origin)
     }
     if (c.cut)
         out.put(Ellipsis);
+    if (symbol && !symbol->addon.empty()) {
+        out.put('+');
+        out.put(symbol->addon);   // digits, from the reader
+    }
     out.put('\t');
     out.put(statusName(c.status));
     out.put('\t');
@@ -188,7 +192,7 @@ void beginJsonRecord(Output &out, const Origin *origin)
     out.put("\"entry\":\"");
 }
 
-void endJsonRecord(Output &out, const Checked &c)
+void endJsonRecord(Output &out, const Checked &c, const Symbol *symbol)
 {
     out.put("\",\"code\":\"");
     for (int i = 0; i < c.codeSize; ++i)
@@ -238,15 +242,25 @@ void endJsonRecord(Output &out, const Checked &c)
             out.put('"');
         }
     }
+    if (symbol) {
+        out.put(",\"symbology\":\"");
+        out.put(symbol->symbology);
+        out.put('"');
+        if (!symbol->addon.empty()) {
+            out.put(",\"addon\":\"");
+            out.put(symbol->addon);
+            out.put('"');
+        }
+    }
     out.put("}\n");
     out.flushIfFull();
 }
 
-void writeJsonRecord(Output &out, const Checked &c, std::string_view entry, const Origin *origin)
+void writeJsonRecord(Output &out, const Checked &c, std::string_view entry, const Origin *origin, const Symbol *symbol)
 {
     beginJsonRecord(out, origin);
     appendJsonString(out, entry);
-    endJsonRecord(out, c);
+    endJsonRecord(out, c, symbol);
 }
 
 void writeMissingColumn(Output &out, Format format, std::string_view column, const Origin *origin)
