@@ -68,6 +68,8 @@ private slots:
     void misreadingBesideTheSymbol();
     void familyOfZint_data();
     void familyOfZint();
+    void addonsOfSeveralCodes_data();
+    void addonsOfSeveralCodes();
     void upcEOfNumberSystemOneNotReported();
     void shortSymbolInsideLonger_data();
     void shortSymbolInsideLonger();
@@ -264,6 +266,48 @@ void TestReader::familyOfZint()
     const reader::Codes codes = reader::findCodes(scanimages::zintFamilySymbol(barcode, data, module));
     QCOMPARE(texts(codes), QStringList{text});
     QCOMPARE(codes.front().symbology, symbology);
+}
+
+// zbar hands an add-on over as a symbol of its own: each goes with the code it follows, whether the
+// codes stand side by side, one above the other, or upside down.
+void TestReader::addonsOfSeveralCodes_data()
+{
+    QTest::addColumn<bool>("sideBySide");
+    QTest::addColumn<int>("turn");
+    QTest::addColumn<QStringList>("codes");
+    const QStringList inOrder{u"9780143007234+51299"_s, u"9771234567003+05"_s, u"4006381333931"_s};
+    QTest::newRow("side by side") << true << 0 << inOrder;
+    QTest::newRow("one above the other") << false << 0 << inOrder;
+    QTest::newRow("side by side, upside down") << true << 180 << QStringList{inOrder[2], inOrder[1], inOrder[0]};
+    QTest::newRow("one above the other, a quarter turn") << false << 90 << QStringList{inOrder[2], inOrder[1], inOrder[0]};
+}
+
+void TestReader::addonsOfSeveralCodes()
+{
+    QFETCH(bool, sideBySide);
+    QFETCH(int, turn);
+    QFETCH(QStringList, codes);
+    const QImage symbols[] = {scanimages::zintFamilySymbol(u"EANX"_s, u"978014300723+51299"_s, 2),
+                              scanimages::zintFamilySymbol(u"EANX"_s, u"977123456700+05"_s, 2),
+                              scanimages::zintFamilySymbol(u"EANX"_s, u"400638133393"_s, 2)};
+    constexpr int Gap = 40;   // as on a sheet of labels
+    int width = 0, height = 0;
+    for (const QImage &s : symbols) {
+        width = sideBySide ? width + s.width() + Gap : std::max(width, s.width());
+        height = sideBySide ? std::max(height, s.height()) : height + s.height() + Gap;
+    }
+    QImage picture(width, height, QImage::Format_Grayscale8);
+    picture.fill(255);
+    {
+        QPainter painter(&picture);
+        int at = 0;
+        for (const QImage &s : symbols) {
+            painter.drawImage(sideBySide ? QPoint(at, 0) : QPoint(0, at), s);
+            at += (sideBySide ? s.width() : s.height()) + Gap;
+        }
+    }
+    picture = picture.transformed(QTransform().rotate(turn));
+    QCOMPARE(texts(reader::findCodes(picture)), codes);
 }
 
 // zbar reads UPC-E symbols of number system 0 only, and a UPC-E code of number system 1 read by
