@@ -37,7 +37,8 @@ constexpr std::string_view Help =
     "as ean13 check --upce (its 8 digits). A code is reported only where two independent readings\n"
     "agree on it; an EAN-8 or UPC-E code, or an add-on, only where both reading engines do, and an\n"
     "EAN-8 or UPC-E code never where an EAN-13 or UPC-A symbol lies (a piece of one can look like\n"
-    "a shorter symbol). A code seen twice in one image counts once; several codes come in reading\n"
+    "a shorter symbol). UPC-E symbols of number system 1 are not reported: zbar reads number\n"
+    "system 0 only. A code seen twice in one image counts once; several codes come in reading\n"
     "order, top to bottom and left to right. Light bars on a dark ground are not read.\n"
     "An image that would take over 256 MB once decoded, or a file over 256 MB, is refused; a\n"
     "reading takes a few seconds at most.\n"
@@ -56,10 +57,14 @@ constexpr std::string_view Help =
     "\n"
     "Examples:\n"
     "  ean13 scan photo.jpg shelf/*.png\n"
-    "  ean13 scan magazine.jpg     magazine.jpg  9771234567003+05  ok  3  ...   (EAN-13, 2-digit add-on)\n"
-    "  ean13 scan book.png         book.png  9780143007234+51299  ok  4  ...    (EAN-13, 5-digit add-on)\n"
-    "  ean13 scan gum.png          gum.png  96385074  ok  4  ...                 (EAN-8)\n"
-    "  ean13 scan can.png          can.png  0012345000065  ok  5  ...            (UPC-E 01234565)\n"
+    "  ean13 scan --json book.png\n"
+    "\n"
+    "One of each symbol, as the text form shows it (the fields after CODE left out):\n"
+    "  magazine.png  9771234567003+05      EAN-13 with a 2-digit add-on\n"
+    "  book.png      9780143007234+51299   EAN-13 with a 5-digit add-on\n"
+    "  box.png       0036000291452         UPC-A\n"
+    "  gum.png       96385074              EAN-8 (checked as a GTIN-8)\n"
+    "  can.png       0012345000065         UPC-E 01234565 (as the UPC-A 012345000065)\n"
     "\n"
     "Exit status: 0 every image held a code and every code has a correct check digit; 1 some image\n"
     "held none, or some code has a wrong check digit; 2 a usage error, or an image that is missing\n"
@@ -185,7 +190,7 @@ Checked checkedAsItsSymbology(reader::Symbology symbology, const std::string &di
         break;
     case reader::Symbology::UpcE:
         if (const auto upcA = ean13::expandUpcE(std::string_view(digits).substr(0, 7)))
-            return checkEntry('0' + *upcA + digits.back(), rules);
+            return checkEntry(*upcA + digits.back(), rules);   // 12 digits, as the window takes them
         break;
     }
     return checkEntry(digits, rules);
