@@ -30,7 +30,7 @@ constexpr std::size_t DelimiterSample = 1 << 16;
 // An unknown column's message lists this many of the fields found, no more.
 constexpr std::size_t FieldsListed = 20;
 
-// A code has 8 to 14 digits (GTIN-8 to GTIN-14), spaces and hyphens aside.
+// A code has 6 to 14 digits (UPC-E to GTIN-14), spaces and hyphens aside.
 bool couldBeACode(std::string_view arg)
 {
     std::size_t digits = 0;
@@ -40,7 +40,7 @@ bool couldBeACode(std::string_view arg)
         else if (c != ' ' && c != '-')
             return false;
     }
-    return digits >= 8 && digits <= 14;
+    return digits >= 6 && digits <= 14;
 }
 
 bool namesAFile(const std::string &arg)

@@ -1,5 +1,7 @@
 #include "record.h"
 
+#include "booktrade.h"
+#include "upce.h"
 #include "utf8.h"
 
 #include <algorithm>
@@ -38,10 +40,61 @@ Checked byTheWindowsRules(const Code &cut)
     return c;
 }
 
+std::string_view digitsOf(const Checked &c, char (&digits)[EntryChars::Kept])
+{
+    std::copy(c.code.begin(), c.code.begin() + c.codeSize, digits);   // accepted: all ASCII digits
+    return std::string_view(digits, static_cast<std::size_t>(c.codeSize));
+}
+
+// --upce: 6 to 8 digits are a UPC-E number and stand for the UPC-A number they expand to; 12 and
+// 13 digits are analysed as usual, and refused if they have no UPC-E form.
+Checked checkAsUpcE(const EntryChars &e)
+{
+    const long long length = e.length();
+    if (length >= 6 && length <= 8) {
+        std::u32string entry;
+        for (int i = 0; i < e.kept(); ++i)
+            entry += e[i];
+        const UpcEEntry upcE = readUpcE(entry);
+        if (upcE.status == Status::Ok) {
+            Code upcA;
+            for (char d : upcE.upcA)
+                upcA.append(static_cast<unsigned char>(d));
+            return byTheWindowsRules(upcA);
+        }
+        Checked c;
+        c.status = upcE.status;
+        std::copy(entry.begin(), entry.end(), c.code.begin());
+        c.codeSize = static_cast<int>(entry.size());
+        return c;
+    }
+    Checked c;
+    if (length == UpcLength || length == CodeLength) {
+        c = byTheWindowsRules(codeOf(e, static_cast<int>(length)));
+        char digits[EntryChars::Kept];
+        if (c.accepted() && !upcEOfGtin13(digitsOf(c, digits))) {
+            const Checked refused = c;
+            c = Checked{};
+            c.status = Status::NotUpcE;
+            c.code = refused.code;
+            c.codeSize = refused.codeSize;
+            c.padded = refused.padded;
+        }
+        return c;
+    }
+    c.codeSize = std::min(e.kept(), CodeLength);
+    for (int i = 0; i < c.codeSize; ++i)
+        c.code[static_cast<std::size_t>(i)] = e[i];
+    c.cut = length > c.codeSize;
+    return c;   // bad-length
+}
+
 } // namespace
 
 Checked checkEntry(const EntryChars &e, const Rules &rules)
 {
+    if (rules.upce)
+        return checkAsUpcE(e);
     if (rules.asTyped)   // the cut is part of the window's rule, not a fault of the entry
         return byTheWindowsRules(codeOf(e, std::min(e.kept(), CodeLength)));
 
@@ -133,6 +186,40 @@ void writeJsonOrigin(Output &out, const Origin *origin)
 }
 
 constexpr std::string_view Ellipsis = "…";
+
+void putField(Output &out, std::string_view name, std::string_view value)
+{
+    out.put(",\"");
+    out.put(name);
+    out.put("\":\"");
+    out.put(value);
+    out.put('"');
+}
+
+// The same number in the other forms it is known by: a UPC-A number (a 13-digit code beginning
+// with 0) and its zero-suppressed UPC-E form, and for a correct code of the book trade its ISBN-10,
+// ISSN or ISMN. The book numbers have check digits of their own, so a wrong EAN check digit,
+// which says some digit is wrong, gives none.
+void writeOtherForms(Output &out, const Checked &c)
+{
+    if (c.codeSize != CodeLength)
+        return;
+    char buffer[EntryChars::Kept];
+    const std::string_view digits = digitsOf(c, buffer);
+    if (digits[0] == '0') {
+        putField(out, "upc_a", digits.substr(1));
+        if (const auto e = upcEOfGtin13(digits))
+            putField(out, "upc_e", *e);
+    }
+    if (c.status != Status::Ok)
+        return;
+    if (const auto isbn = isbn10Of(digits))
+        putField(out, "isbn10", *isbn);
+    else if (const auto issn = issnOf(digits))
+        putField(out, "issn", *issn);
+    else if (const auto ismn = ismnOf(digits))
+        putField(out, "ismn", *ismn);
+}
 
 } // namespace
 
@@ -230,6 +317,7 @@ void endJsonRecord(Output &out, const Checked &c, const Symbol *symbol)
         out.put(",\"issuer\":\"");
         out.put(c.issuer);
         out.put('"');
+        writeOtherForms(out, c);
         if (c.codeSize == CodeLength) {
             Code code;
             for (int i = 0; i < c.codeSize; ++i)

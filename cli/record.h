@@ -20,6 +20,7 @@ struct Rules
     bool asTyped = false;   // as the window's field takes it: the first 13 characters
     bool clean = false;     // spaces and hyphens anywhere are dropped first
     bool gtin = false;      // 8, 12, 13 and 14 digits, each its own kind of GTIN
+    bool upce = false;      // 6 to 8 digits a UPC-E number; 12 and 13 digits must have a UPC-E form
 };
 
 // The characters of one entry as they stream past: the first few are kept, all are counted.

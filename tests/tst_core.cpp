@@ -1,5 +1,6 @@
 // The rules without any window: what an entry becomes, the check digit, the prefix rules,
 // the number sets and the module string.
+#include "booktrade.h"
 #include "ean13.h"
 #include "upce.h"
 #include "utf8.h"
@@ -78,6 +79,12 @@ private slots:
     void upcE_data();
     void upcE();
     void upcERoundTrip();
+    void upcEEntry_data();
+    void upcEEntry();
+    void upcEOfGtin13_data();
+    void upcEOfGtin13();
+    void bookTradeNumbers_data();
+    void bookTradeNumbers();
 };
 
 void TestCore::normalise_data()
@@ -640,4 +647,98 @@ void TestCore::upcERoundTrip()
 }
 
 QTEST_APPLESS_MAIN(TestCore)
+// An entry read as UPC-E: 8 digits carry their check digit, 7 and 6 have it worked out; the
+// number system is 0 or 1, and 6 digits mean 0. Check digits from python-stdnum's ean module.
+void TestCore::upcEEntry_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("upcA");   // empty: none
+    QTest::addColumn<bool>("checkDigitGiven");
+    QTest::newRow("8 digits, last 1") << u"04252614"_s << u"ok"_s << u"042100005264"_s << true;
+    QTest::newRow("8 digits, wrong check digit kept") << u"04252619"_s << u"ok"_s << u"042100005269"_s << true;
+    QTest::newRow("8 digits, last 3") << u"01234531"_s << u"ok"_s << u"012300000451"_s << true;
+    QTest::newRow("8 digits, last 4") << u"01234543"_s << u"ok"_s << u"012340000053"_s << true;
+    QTest::newRow("8 digits, last 9, number system 0") << u"06543297"_s << u"ok"_s << u"065432000097"_s << true;
+    QTest::newRow("8 digits, number system 1") << u"11234520"_s << u"ok"_s << u"112200003450"_s << true;
+    QTest::newRow("7 digits: number system and six") << u"0123455"_s << u"ok"_s << u"012345000058"_s << false;
+    QTest::newRow("7 digits, number system 1") << u"1120050"_s << u"ok"_s << u"112000000055"_s << false;
+    QTest::newRow("6 digits: number system 0") << u"425261"_s << u"ok"_s << u"042100005264"_s << false;
+    QTest::newRow("6 digits beginning with 2: still 0") << u"212345"_s << u"ok"_s << u"021234000055"_s << false;
+    QTest::newRow("8 digits, number system 2") << u"21234565"_s << u"bad-number-system"_s << QString() << false;
+    QTest::newRow("7 digits, number system 9") << u"9123455"_s << u"bad-number-system"_s << QString() << false;
+    QTest::newRow("5 digits") << u"12345"_s << u"bad-length"_s << QString() << false;
+    QTest::newRow("9 digits") << u"012345678"_s << u"bad-length"_s << QString() << false;
+    QTest::newRow("a letter") << u"0123x565"_s << u"non-digit"_s << QString() << false;
+    QTest::newRow("full-width digits") << u"０１２３４５"_s << u"non-digit"_s << QString() << false;
+}
+
+void TestCore::upcEEntry()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, status);
+    QFETCH(QString, upcA);
+    QFETCH(bool, checkDigitGiven);
+    const ean13::UpcEEntry e = ean13::readUpcE(entry.toStdU32String());
+    QCOMPARE(fromView(ean13::statusName(e.status)), status);
+    QCOMPARE(QString::fromStdString(e.upcA), upcA);
+    QCOMPARE(e.checkDigitGiven, checkDigitGiven);
+    if (e.status == ean13::Status::Ok && !checkDigitGiven)   // a check digit worked out is right
+        QCOMPARE(ean13::gtinCheckDigit(e.upcA), e.upcA.back() - '0');
+}
+
+void TestCore::upcEOfGtin13_data()
+{
+    QTest::addColumn<QString>("gtin");
+    QTest::addColumn<QString>("upcE");   // empty: none
+    QTest::newRow("last 1") << u"0042100005264"_s << u"04252614"_s;
+    QTest::newRow("a wrong check digit goes along") << u"0042100005260"_s << u"04252610"_s;
+    QTest::newRow("number system 1") << u"0112200003450"_s << u"11234520"_s;
+    QTest::newRow("zeros in the wrong places") << u"0036000291452"_s << QString();
+    QTest::newRow("number system 2") << u"0212200003450"_s << QString();
+    QTest::newRow("not a UPC-A number") << u"4042100005264"_s << QString();
+    QTest::newRow("12 digits") << u"042100005264"_s << QString();
+}
+
+void TestCore::upcEOfGtin13()
+{
+    QFETCH(QString, gtin);
+    QFETCH(QString, upcE);
+    QCOMPARE(QString::fromStdString(ean13::upcEOfGtin13(gtin.toStdString()).value_or("")), upcE);
+}
+
+// Worked with python-stdnum (isbn.to_isbn10, issn.calc_check_digit, ismn.to_ismn13).
+void TestCore::bookTradeNumbers_data()
+{
+    QTest::addColumn<QString>("gtin");
+    QTest::addColumn<QString>("isbn10");   // empty: none
+    QTest::addColumn<QString>("issn");
+    QTest::addColumn<QString>("ismn");
+    const QString none;
+    QTest::newRow("ISBN-10") << u"9780306406157"_s << u"0306406152"_s << none << none;
+    QTest::newRow("ISBN-10 with X") << u"9780804429573"_s << u"080442957X"_s << none << none;
+    QTest::newRow("ISBN-10, check digit 0") << u"9780000000002"_s << u"0000000000"_s << none << none;
+    QTest::newRow("979 books: ISBN-13 only") << u"9791234567896"_s << none << none << none;
+    QTest::newRow("ISSN, issue variant 00") << u"9770317847100"_s << none << u"03178471"_s << none;
+    QTest::newRow("ISSN, issue variant 06") << u"9771443583061"_s << none << u"14435837"_s << none;
+    QTest::newRow("ISSN with X") << u"9771000002004"_s << none << u"1000002X"_s << none;
+    QTest::newRow("ISMN") << u"9790230671187"_s << none << none << u"M230671187"_s;
+    QTest::newRow("ISMN, all zeros") << u"9790000000001"_s << none << none << u"M000000001"_s;
+    QTest::newRow("another prefix") << u"4820000000000"_s << none << none << none;
+    QTest::newRow("12 digits") << u"978030640615"_s << none << none << none;
+    QTest::newRow("a letter") << u"978030640615X"_s << none << none << none;
+}
+
+void TestCore::bookTradeNumbers()
+{
+    QFETCH(QString, gtin);
+    QFETCH(QString, isbn10);
+    QFETCH(QString, issn);
+    QFETCH(QString, ismn);
+    const std::string g = gtin.toStdString();
+    QCOMPARE(QString::fromStdString(ean13::isbn10Of(g).value_or("")), isbn10);
+    QCOMPARE(QString::fromStdString(ean13::issnOf(g).value_or("")), issn);
+    QCOMPARE(QString::fromStdString(ean13::ismnOf(g).value_or("")), ismn);
+}
+
 #include "tst_core.moc"

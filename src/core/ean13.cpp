@@ -235,6 +235,8 @@ std::string_view statusName(Status s) noexcept
     case Status::BadCheckDigit: return "bad-check-digit";
     case Status::BadLength: return "bad-length";
     case Status::NonDigit: return "non-digit";
+    case Status::BadNumberSystem: return "bad-number-system";
+    case Status::NotUpcE: return "not-upc-e";
     }
     return {};
 }
