@@ -4,7 +4,6 @@
 #include "reader.h"
 #include "record.h"
 #include "status.h"
-#include "upce.h"
 #include "version.h"
 
 #include <QtGlobal>
@@ -177,22 +176,12 @@ private:
 };
 
 // An EAN-13 or UPC-A code as ean13 check analyses it, an EAN-8 code as ean13 check --gtin, and a
-// UPC-E code (number system, six digits, check digit) as the UPC-A number it stands for.
+// UPC-E code (number system, six digits, check digit) as ean13 check --upce.
 Checked checkedAsItsSymbology(reader::Symbology symbology, const std::string &digits)
 {
     Rules rules;
-    switch (symbology) {
-    case reader::Symbology::Ean13:
-    case reader::Symbology::UpcA:
-        break;
-    case reader::Symbology::Ean8:
-        rules.gtin = true;
-        break;
-    case reader::Symbology::UpcE:
-        if (const auto upcA = ean13::expandUpcE(std::string_view(digits).substr(0, 7)))
-            return checkEntry(*upcA + digits.back(), rules);   // 12 digits, as the window takes them
-        break;
-    }
+    rules.gtin = symbology == reader::Symbology::Ean8;
+    rules.upce = symbology == reader::Symbology::UpcE;
     return checkEntry(digits, rules);
 }
 

@@ -187,7 +187,7 @@ void TestScan::familyRecordsAreCheckRecords_data()
     QTest::addColumn<QString>("addon");
     QTest::newRow("ean-8") << u"EANX"_s << u"9638507"_s << QStringList{u"--gtin"_s, u"96385074"_s} << u"96385074"_s
                            << u"ean8"_s << QString();
-    QTest::newRow("upc-e") << u"UPCE"_s << u"0123456"_s << QStringList{u"012345000065"_s} << u"01234565"_s << u"upce"_s
+    QTest::newRow("upc-e") << u"UPCE"_s << u"0123456"_s << QStringList{u"--upce"_s, u"01234565"_s} << u"01234565"_s << u"upce"_s
                            << QString();
     QTest::newRow("ean-13 + 5") << u"EANX"_s << u"978014300723+51299"_s << QStringList{u"9780143007234"_s}
                                 << u"9780143007234"_s << u"ean13"_s << u"51299"_s;
