@@ -60,7 +60,12 @@ def expand_upce(ns_and_six):
 def random_code(rng, kind, zint_name, length):
     """What zint is given, and the code as ean13 scan writes it (ean13 scan's "code" field)."""
     if kind.startswith("upce"):
-        data = "0" + "".join(rng.choice("0123456789") for _ in range(6))   # zbar reads number system 0 only
+        while True:   # a body that is the one UPC-E form of its UPC-A number (zint refuses others)
+            data = "0" + "".join(rng.choice("0123456789") for _ in range(6))   # zbar reads number system 0 only
+            last = data[6]
+            if (last == "3" and data[3] in "012") or (last == "4" and data[4] == "0") or (last >= "5" and data[5] == "0"):
+                continue
+            break
         upc_a = expand_upce(data)
         return data, "0" + upc_a + check_digit(upc_a)
     if kind.startswith("upca"):   # zint's UPC-A takes 11 digits
