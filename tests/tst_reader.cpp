@@ -70,6 +70,7 @@ private slots:
     void familyOfZint();
     void addonsOfSeveralCodes_data();
     void addonsOfSeveralCodes();
+    void shortBesideLong();
     void upcEOfNumberSystemOneNotReported();
     void shortSymbolInsideLonger_data();
     void shortSymbolInsideLonger();
@@ -280,6 +281,27 @@ void TestReader::addonsOfSeveralCodes_data()
     QTest::newRow("one above the other") << false << 0 << inOrder;
     QTest::newRow("side by side, upside down") << true << 180 << QStringList{inOrder[2], inOrder[1], inOrder[0]};
     QTest::newRow("one above the other, a quarter turn") << false << 90 << QStringList{inOrder[2], inOrder[1], inOrder[0]};
+}
+
+// Short symbols beside long ones, each with its quiet zones, are symbols of their own.
+void TestReader::shortBesideLong()
+{
+    const QImage symbols[] = {scanimages::zintFamilySymbol(u"EANX"_s, u"9638507"_s, 2),
+                              scanimages::zintFamilySymbol(u"EANX"_s, u"978014300723+51299"_s, 2),
+                              scanimages::zintFamilySymbol(u"UPCE"_s, u"0123456"_s, 2)};
+    QImage picture(symbols[0].width() + symbols[1].width() + symbols[2].width() + 40, symbols[1].height(), QImage::Format_Grayscale8);
+    picture.fill(255);
+    {
+        QPainter painter(&picture);
+        painter.drawImage(0, 0, symbols[0]);
+        painter.drawImage(symbols[0].width() + 20, 0, symbols[1]);
+        painter.drawImage(symbols[0].width() + symbols[1].width() + 40, 0, symbols[2]);
+    }
+    const reader::Codes codes = reader::findCodes(picture);
+    QCOMPARE(texts(codes), (QStringList{u"96385074"_s, u"9780143007234+51299"_s, u"01234565"_s}));
+    QCOMPARE(codes[0].symbology, reader::Symbology::Ean8);
+    QCOMPARE(codes[1].symbology, reader::Symbology::Ean13);
+    QCOMPARE(codes[2].symbology, reader::Symbology::UpcE);
 }
 
 void TestReader::addonsOfSeveralCodes()
