@@ -223,7 +223,7 @@ void writeOtherForms(Output &out, const Checked &c)
 
 } // namespace
 
-void writeTextRecord(Output &out, const Checked &c, const Origin *origin, const Symbol *symbol)
+void writeTextRecord(Output &out, const Checked &c, const Origin *origin, std::string_view note, const Symbol *symbol)
 {
     writeTextOrigin(out, origin);
     for (int i = 0; i < c.codeSize; ++i) {
@@ -249,6 +249,10 @@ void writeTextRecord(Output &out, const Checked &c, const Origin *origin, const 
     } else {
         out.put("-\t");
         forEachLine(c.status, c.country, [&out](std::string_view line) { out.put(line); });   // the one error line
+    }
+    if (!note.empty()) {
+        out.put('\t');
+        appendTextString(out, note);
     }
     out.put('\n');
     out.flushIfFull();
@@ -279,7 +283,7 @@ void beginJsonRecord(Output &out, const Origin *origin)
     out.put("\"entry\":\"");
 }
 
-void endJsonRecord(Output &out, const Checked &c, const Symbol *symbol)
+void endJsonRecord(Output &out, const Checked &c, std::string_view note, const Symbol *symbol)
 {
     out.put("\",\"code\":\"");
     for (int i = 0; i < c.codeSize; ++i)
@@ -330,6 +334,11 @@ void endJsonRecord(Output &out, const Checked &c, const Symbol *symbol)
             out.put('"');
         }
     }
+    if (!note.empty()) {
+        out.put(",\"note\":\"");
+        appendJsonString(out, note);
+        out.put('"');
+    }
     if (symbol) {
         out.put(",\"symbology\":\"");
         out.put(symbol->symbology);
@@ -344,11 +353,12 @@ void endJsonRecord(Output &out, const Checked &c, const Symbol *symbol)
     out.flushIfFull();
 }
 
-void writeJsonRecord(Output &out, const Checked &c, std::string_view entry, const Origin *origin, const Symbol *symbol)
+void writeJsonRecord(Output &out, const Checked &c, std::string_view entry, const Origin *origin, std::string_view note,
+                     const Symbol *symbol)
 {
     beginJsonRecord(out, origin);
     appendJsonString(out, entry);
-    endJsonRecord(out, c, symbol);
+    endJsonRecord(out, c, note, symbol);
 }
 
 void writeMissingColumn(Output &out, Format format, std::string_view column, const Origin *origin)

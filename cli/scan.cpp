@@ -205,9 +205,9 @@ int report(Output &out, Format format, const std::string &image, const reader::F
         const Symbol symbol{reader::symbologyName(code.symbology), addon};
         const Checked checked = checkedAsItsSymbology(code.symbology, digits);
         if (format == Format::Text)
-            writeTextRecord(out, checked, &origin, &symbol);
+            writeTextRecord(out, checked, &origin, {}, &symbol);
         else
-            writeJsonRecord(out, checked, digits, &origin, &symbol);
+            writeJsonRecord(out, checked, digits, &origin, {}, &symbol);
         if (checked.status != ean13::Status::Ok)
             status = ExitFindings;
     }
