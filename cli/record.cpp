@@ -233,7 +233,7 @@ void writeOtherForms(Output &out, const Checked &c)
 
 } // namespace
 
-void writeTextRecord(Output &out, const Checked &c, const Origin *origin, std::string_view note)
+void writeTextRecord(Output &out, const Checked &c, const Origin *origin, std::string_view note, const Symbol *symbol)
 {
     writeTextOrigin(out, origin);
     for (int i = 0; i < c.codeSize; ++i) {
@@ -245,6 +245,10 @@ void writeTextRecord(Output &out, const Checked &c, const Origin *origin, std::s
     }
     if (c.cut)
         out.put(Ellipsis);
+    if (symbol && !symbol->addon.empty()) {
+        out.put('+');
+        out.put(symbol->addon);   // digits, from the reader
+    }
     out.put('\t');
     out.put(statusName(c.status));
     out.put('\t');
@@ -289,7 +293,7 @@ void beginJsonRecord(Output &out, const Origin *origin)
     out.put("\"entry\":\"");
 }
 
-void endJsonRecord(Output &out, const Checked &c, std::string_view note)
+void endJsonRecord(Output &out, const Checked &c, std::string_view note, const Symbol *symbol)
 {
     out.put("\",\"code\":\"");
     for (int i = 0; i < c.codeSize; ++i)
@@ -345,15 +349,26 @@ void endJsonRecord(Output &out, const Checked &c, std::string_view note)
         appendJsonString(out, note);
         out.put('"');
     }
+    if (symbol) {
+        out.put(",\"symbology\":\"");
+        out.put(symbol->symbology);
+        out.put('"');
+        if (!symbol->addon.empty()) {
+            out.put(",\"addon\":\"");
+            out.put(symbol->addon);
+            out.put('"');
+        }
+    }
     out.put("}\n");
     out.flushIfFull();
 }
 
-void writeJsonRecord(Output &out, const Checked &c, std::string_view entry, const Origin *origin, std::string_view note)
+void writeJsonRecord(Output &out, const Checked &c, std::string_view entry, const Origin *origin, std::string_view note,
+                     const Symbol *symbol)
 {
     beginJsonRecord(out, origin);
     appendJsonString(out, entry);
-    endJsonRecord(out, c, note);
+    endJsonRecord(out, c, note, symbol);
 }
 
 void writeMissingColumn(Output &out, Format format, std::string_view column, const Origin *origin)
