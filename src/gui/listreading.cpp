@@ -239,6 +239,7 @@ QString readRest(Reader &reader, RowSink &sink, InputFile &file, Transcoder &tex
         done += n;
         sink.setPosition(done, size);
         reader.feed(text.convert(std::string_view(buffer.data(), static_cast<std::size_t>(n))));
+        sink.flush(done, size, false);   // the rows so far and the progress, also while one line goes on and on
     }
     if (!cancel.load())
         reader.finish();

@@ -249,7 +249,10 @@ void ListWindow::layoutKnown(const ListLayout &layout)
     columnBox->setEnabled(layout.columnNames.size() > 1);
     if (layout.column > 0)
         columnBox->setCurrentIndex(layout.column - 1);
-    m_model->setMissingColumnName(QString::number(layout.column));
+    // A record without the column names it as the header does, or by its number.
+    const QString name = layout.header && layout.column > 0 && layout.column <= layout.columnNames.size()
+                             ? layout.columnNames[layout.column - 1] : QString();
+    m_model->setMissingColumnName(name.isEmpty() ? QString::number(layout.column) : name);
 }
 
 void ListWindow::takeBatch(ListBatch &&batch, long long done, long long size)
@@ -344,10 +347,12 @@ void ListWindow::saveReport()
     const QFileInfo source(m_path);
     dialog.setDirectory(source.absolutePath());
     dialog.selectFile(source.completeBaseName() + u"-отчёт.csv"_s);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    giveFocus(table);   // the dialog gone, no window would be active
+    if (!accepted)
         return;
     QString path = dialog.selectedFiles().constFirst();
-    if (QFileInfo(path).suffix().isEmpty())
+    if (QFileInfo(path).suffix().isEmpty() && !QFileInfo::exists(path))   // a device or a file named so stays as named
         path += u".csv"_s;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const QByteArray report = csvReport();
@@ -445,8 +450,10 @@ void ListInput::openWithDialog()
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilters(listFileFilter().split(u";;"_s));
     dialog.setDirectory(QDir::currentPath());
-    if (dialog.exec() != QDialog::Accepted)
+    if (dialog.exec() != QDialog::Accepted) {
+        giveFocus(m_field);   // the dialog gone, no window would be active
         return;
+    }
     open(dialog.selectedFiles());
 }
 
