@@ -237,6 +237,10 @@ QVariant ListModel::data(const QModelIndex &index, int role) const
     const ListRow &row = rowAt(index.row());
     switch (role) {
     case Qt::DisplayRole: return cellText(index.row(), index.column());
+    case Qt::ToolTipRole:
+        if (index.column() == VerdictColumn || index.column() == CodeColumn)
+            return cellText(index.row(), index.column());   // whole, where the column cuts it short
+        return {};
     case Qt::ForegroundRole: return QBrush(rowColour(row.status));
     case Qt::BackgroundRole:
         if (row.status == ListStatus::BadCheckDigit)

@@ -21,6 +21,8 @@
 #include <QLocale>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QScreen>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableView>
@@ -40,20 +42,27 @@ QString number(long long n)
     return QLocale(QLocale::Russian).toString(n);   // 1 000 000, whatever the desktop's language
 }
 
-// Column widths that fit their texts in the window's font: measured once rather than over a
-// million rows.
-void setColumnWidths(QTableView *table)
+// Column widths that fit their texts in the window's font, measured once rather than over a
+// million rows. The verdict column fits the warning on a wrong check digit; a longer error is
+// cut short there and shown whole in its tool-tip.
+int setColumnWidths(QTableView *table)
 {
-    const QFontMetrics fm(table->font());
-    const auto width = [&fm](const QString &sample) { return fm.horizontalAdvance(sample) + 16; };
+    QFont bold = table->font();
+    bold.setBold(true);   // the rows of a wrong check digit, the widest
+    const QFontMetrics fm(bold);
+    const auto width = [&fm](const QString &sample) { return fm.horizontalAdvance(sample) + 14; };
     QHeaderView *header = table->horizontalHeader();
-    header->resizeSection(ListModel::LineColumn, width(u"Строка 0000000"_s));
-    header->resizeSection(ListModel::CodeColumn, width(u"4820000000000000"_s));
-    header->resizeSection(ListModel::VerdictColumn, width(u"ОШИБКА! В коде присутствуют символы отличные от цифр!"_s));
-    header->resizeSection(ListModel::ExpectedColumn, width(u"Верная цифра"_s));
-    header->resizeSection(ListModel::CorrectedColumn, width(u"Исправленный код"_s));
-    header->resizeSection(ListModel::CountryColumn, width(u"США (Канада) и другие"_s));
-    header->resizeSection(ListModel::IssuerColumn, width(u"GS1 Россия, Беларусь"_s));
+    const QFontMetrics headerFm(header->font());
+    const auto headed = [&](int column, int cells) {
+        const int w = std::max(cells, headerFm.horizontalAdvance(
+                                          table->model()->headerData(column, Qt::Horizontal).toString()) + 24);
+        header->resizeSection(column, w);
+        return w;
+    };
+    return headed(ListModel::LineColumn, width(u"0000000"_s)) + headed(ListModel::CodeColumn, width(u"48200000000000"_s))
+           + headed(ListModel::VerdictColumn, width(u"ВНИМАНИЕ! В коде некорректна контрольная сумма!"_s))
+           + headed(ListModel::ExpectedColumn, 0) + headed(ListModel::CorrectedColumn, width(u"4820000000000"_s))
+           + headed(ListModel::CountryColumn, width(u"США (Канада)"_s)) + width(u"GS1 Великобритания"_s);
 }
 
 // A field of the report as Excel reads CSV: quoted where it holds the delimiter, a quote or a line
@@ -97,7 +106,7 @@ ListWindow::ListWindow(const QString &path, std::function<void(const QString &)>
       cancelButton(new QPushButton(u"Отменить"_s, this)),
       summary(new QLabel(this)),
       note(new QLabel(this)),
-      m_path(path),
+      m_path(QFileInfo(path).absoluteFilePath()),
       m_useCode(std::move(useCode)),
       m_model(new ListModel(this))
 {
@@ -113,10 +122,11 @@ ListWindow::ListWindow(const QString &path, std::function<void(const QString &)>
     summary->setObjectName(u"summary"_s);
     note->setObjectName(u"note"_s);
 
-    fileLabel->setText(QDir::toNativeSeparators(path));
+    fileLabel->setText(QDir::toNativeSeparators(m_path));
     fileLabel->setTextFormat(Qt::PlainText);
     columnBox->setToolTip(u"Столбец файла, в котором записаны коды"_s);
     columnBox->setEnabled(false);
+    columnBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     auto *columnLabel = new QLabel(u"Столбец с кодами:"_s, this);
     columnLabel->setBuddy(columnBox);
     errorsOnlyBox->setToolTip(u"Показывать только записи с ошибкой"_s);
@@ -132,7 +142,7 @@ ListWindow::ListWindow(const QString &path, std::function<void(const QString &)>
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     table->horizontalHeader()->setStretchLastSection(true);
     table->horizontalHeader()->setSortIndicator(ListModel::LineColumn, Qt::AscendingOrder);
-    setColumnWidths(table);
+    const int tableWidth = setColumnWidths(table) + 2 * table->frameWidth() + table->verticalScrollBar()->sizeHint().width();
 
     progress->setRange(0, 1000);
     progress->setFormat(u"Прочитано %p%"_s);
@@ -154,7 +164,9 @@ ListWindow::ListWindow(const QString &path, std::function<void(const QString &)>
     layout->addWidget(table, 1);
     layout->addWidget(note);
     layout->addWidget(summary);
-    resize(980, 520);
+    const QRect screen = this->screen()->availableGeometry();
+    resize(std::min(tableWidth + 2 * layout->contentsMargins().left(), screen.width() - 40),
+           std::min(560, screen.height() - 80));
     centreOnFirstShow(this);
 
     connect(cancelButton, &QPushButton::clicked, this, &ListWindow::cancelReading);
@@ -168,7 +180,7 @@ ListWindow::ListWindow(const QString &path, std::function<void(const QString &)>
     connect(copy, &QShortcut::activated, this, &ListWindow::copyRows);
 
     showSummary();
-    start(ListReadOptions{path});
+    start(ListReadOptions{m_path});
     table->setFocus();
 }
 
@@ -435,8 +447,12 @@ bool ListInput::eventFilter(QObject *, QEvent *event)
 void ListInput::open(const QStringList &paths)
 {
     for (const QString &path : paths) {
+        const auto open = m_window->findChildren<ListWindow *>(Qt::FindDirectChildrenOnly);
         auto *window = new ListWindow(path, [this](const QString &code) { useCode(code); }, m_window);
-        window->show();
+        window->show();   // centred
+        // Several at once lie over each other a little down and to the right, each title in sight.
+        const int step = 28 * static_cast<int>(open.size() % 8);
+        window->move(window->pos() + QPoint(step, step));
         window->activateWindow();
     }
 }
