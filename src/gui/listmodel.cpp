@@ -56,6 +56,35 @@ QString shownEntry(std::string_view bytes, bool cut)
 
 } // namespace
 
+void RowStore::clear()
+{
+    m_chunks.clear();
+    m_starts.clear();
+    m_size = 0;
+}
+
+void RowStore::adopt(std::vector<ListRow> &&rows, std::string &&text)
+{
+    if (rows.empty())
+        return;
+    m_starts.push_back(m_size);
+    m_size += rows.size();
+    m_chunks.push_back({std::move(rows), std::move(text)});
+}
+
+std::size_t RowStore::chunkOf(std::size_t i) const
+{
+    return static_cast<std::size_t>(std::upper_bound(m_starts.begin(), m_starts.end(), i) - m_starts.begin()) - 1;
+}
+
+std::size_t RowStore::memoryUsed() const
+{
+    std::size_t bytes = m_chunks.capacity() * sizeof(Chunk) + m_starts.capacity() * sizeof(std::size_t);
+    for (const Chunk &chunk : m_chunks)
+        bytes += chunk.rows.capacity() * sizeof(ListRow) + chunk.text.capacity();
+    return bytes;
+}
+
 ListModel::ListModel(QObject *parent) : QAbstractTableModel(parent)
 {
     m_texts.emplace_back();
@@ -64,8 +93,7 @@ ListModel::ListModel(QObject *parent) : QAbstractTableModel(parent)
 void ListModel::clear()
 {
     beginResetModel();
-    m_rows = {};
-    m_text = {};
+    m_rows.clear();
     m_texts.assign(1, {});
     m_view = {};
     m_correct = 0;
@@ -79,18 +107,15 @@ void ListModel::append(ListBatch &&batch)
     if (batch.rows.empty() && batch.newTexts.empty())
         return;
     m_texts.insert(m_texts.end(), batch.newTexts.begin(), batch.newTexts.end());
-    const auto base = static_cast<std::uint32_t>(m_text.size());
-    m_text += batch.text;
-    const std::size_t first = m_rows.size();
-    m_rows.reserve(first + batch.rows.size());
     std::vector<std::uint32_t> shownRows;
-    for (ListRow &row : batch.rows) {
-        row.text += base;
+    std::uint32_t index = static_cast<std::uint32_t>(m_rows.size());
+    for (const ListRow &row : batch.rows) {
         m_correct += row.status == ListStatus::Ok ? 1 : 0;
         if (shown(row))
-            shownRows.push_back(static_cast<std::uint32_t>(m_rows.size()));
-        m_rows.push_back(row);
+            shownRows.push_back(index);
+        ++index;
     }
+    m_rows.adopt(std::move(batch.rows), std::move(batch.text));
     if (!shownRows.empty()) {
         const int at = static_cast<int>(m_view.size());
         beginInsertRows({}, at, at + static_cast<int>(shownRows.size()) - 1);
@@ -102,7 +127,7 @@ void ListModel::append(ListBatch &&batch)
 
 std::size_t ListModel::memoryUsed() const
 {
-    return m_rows.capacity() * sizeof(ListRow) + m_text.capacity() + m_view.capacity() * sizeof(std::uint32_t)
+    return m_rows.memoryUsed() + m_view.capacity() * sizeof(std::uint32_t)
            + m_texts.capacity() * sizeof(std::string_view);
 }
 
@@ -137,13 +162,14 @@ void ListModel::rebuildView()
     for (std::size_t i = 0; i < order.size(); ++i)
         rank[order[i]] = static_cast<int>(i);
 
-    const auto key = [this, &rank](const ListRow &r) -> std::pair<long long, std::string_view> {
+    const auto key = [this, &rank](std::uint32_t i) -> std::pair<long long, std::string_view> {
+        const ListRow &r = m_rows[i];
         switch (m_sortColumn) {
         case LineColumn: return {r.line, {}};
-        case CodeColumn: return {0, textOf(r)};
+        case CodeColumn: return {0, m_rows.textOf(i)};
         case VerdictColumn: return {static_cast<int>(r.status), {}};
         case ExpectedColumn: return {r.expected, {}};
-        case CorrectedColumn: return {r.status == ListStatus::BadCheckDigit ? 1 : 0, textOf(r)};
+        case CorrectedColumn: return {r.status == ListStatus::BadCheckDigit ? 1 : 0, m_rows.textOf(i)};
         case CountryColumn: return {rank[r.country], {}};
         case IssuerColumn: return {rank[r.issuer], {}};
         default: return {0, {}};
@@ -151,7 +177,7 @@ void ListModel::rebuildView()
     };
     const bool ascending = m_sortOrder == Qt::AscendingOrder;
     std::stable_sort(m_view.begin(), m_view.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const auto ka = key(m_rows[a]), kb = key(m_rows[b]);
+        const auto ka = key(a), kb = key(b);
         return ascending ? ka < kb : kb < ka;
     });
 }
@@ -183,15 +209,16 @@ void ListModel::sort(int column, Qt::SortOrder order)
 
 QString ListModel::entryText(int viewRow) const
 {
-    const ListRow &row = rowAt(viewRow);
-    return QString::fromUtf8(textOf(row).data(), row.textSize);
+    const std::string_view text = m_rows.textOf(indexAt(viewRow));
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QString ListModel::correctedCode(const ListRow &row) const
+QString ListModel::correctedCode(std::size_t index) const
 {
-    if (row.status != ListStatus::BadCheckDigit)
+    if (m_rows[index].status != ListStatus::BadCheckDigit)
         return {};
-    const ean13::Analysis analysis = ean13::analyse(toCode(QString::fromLatin1(textOf(row).data(), row.textSize)));
+    const std::string_view digits = m_rows.textOf(index);   // 12 or 13 of them: accepted
+    const ean13::Analysis analysis = ean13::analyse(toCode(QString::fromLatin1(digits.data(), static_cast<qsizetype>(digits.size()))));
     const auto corrected = ean13::correctedCode(analysis);
     return corrected ? toQString(*corrected) : QString();
 }
@@ -201,7 +228,7 @@ QString ListModel::cellText(int viewRow, int column) const
     const ListRow &row = rowAt(viewRow);
     switch (column) {
     case LineColumn: return QString::number(row.line);
-    case CodeColumn: return shownEntry(textOf(row), row.cut);
+    case CodeColumn: return shownEntry(m_rows.textOf(indexAt(viewRow)), row.cut);
     case VerdictColumn: {
         if (row.status == ListStatus::MissingColumn)
             return u"В записи нет столбца «%1»."_s.arg(m_missingColumn);
@@ -213,7 +240,7 @@ QString ListModel::cellText(int viewRow, int column) const
         return verdict;
     }
     case ExpectedColumn: return row.expected >= 0 ? QString::number(row.expected) : QString();
-    case CorrectedColumn: return correctedCode(row);
+    case CorrectedColumn: return correctedCode(indexAt(viewRow));
     case CountryColumn: return fromUtf8(m_texts[row.country]);
     case IssuerColumn: return fromUtf8(m_texts[row.issuer]);
     default: return {};

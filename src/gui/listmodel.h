@@ -6,6 +6,7 @@
 #include <QAbstractTableModel>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,44 @@ struct ListBatch
     std::vector<ListRow> rows;
     std::string text;
     std::vector<std::string_view> newTexts;
+};
+
+// Rows and their text kept in the batches they came in: growing never moves what is there, and
+// the memory was filled (its pages faulted in) by the reading thread, not the window's. A vector
+// that doubles, or blocks filled here, held the window up for tens of milliseconds at a time
+// (measured with the list window's benchmark).
+class RowStore
+{
+public:
+    void clear();
+    [[nodiscard]] std::size_t size() const { return m_size; }
+    [[nodiscard]] const ListRow &operator[](std::size_t i) const
+    {
+        const std::size_t c = chunkOf(i);
+        return m_chunks[c].rows[i - m_starts[c]];
+    }
+    // The row's entry as read.
+    [[nodiscard]] std::string_view textOf(std::size_t i) const
+    {
+        const std::size_t c = chunkOf(i);
+        const ListRow &row = m_chunks[c].rows[i - m_starts[c]];
+        return std::string_view(m_chunks[c].text).substr(row.text, row.textSize);
+    }
+    // Takes the batch's rows and text over as they are.
+    void adopt(std::vector<ListRow> &&rows, std::string &&text);
+    [[nodiscard]] std::size_t memoryUsed() const;
+
+private:
+    struct Chunk
+    {
+        std::vector<ListRow> rows;
+        std::string text;
+    };
+    [[nodiscard]] std::size_t chunkOf(std::size_t i) const;
+
+    std::vector<Chunk> m_chunks;
+    std::vector<std::size_t> m_starts;   // the first row of each chunk
+    std::size_t m_size = 0;
 };
 
 class ListModel : public QAbstractTableModel
@@ -71,19 +110,25 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     void sort(int column, Qt::SortOrder order) override;
+    // The rows came in the file's order and are shown so: the same as sorted by their line, which
+    // then needs no sorting (a million rows sorted again, with the view's bookkeeping, take a second).
+    void inFileOrder()
+    {
+        m_sortColumn = LineColumn;
+        m_sortOrder = Qt::AscendingOrder;
+    }
 
 signals:
     void countsChanged();
 
 private:
-    [[nodiscard]] const ListRow &rowAt(int viewRow) const { return m_rows[m_view[static_cast<std::size_t>(viewRow)]]; }
+    [[nodiscard]] std::size_t indexAt(int viewRow) const { return m_view[static_cast<std::size_t>(viewRow)]; }
+    [[nodiscard]] const ListRow &rowAt(int viewRow) const { return m_rows[indexAt(viewRow)]; }
     [[nodiscard]] bool shown(const ListRow &row) const { return !m_errorsOnly || row.status != ListStatus::Ok; }
-    [[nodiscard]] std::string_view textOf(const ListRow &row) const { return {m_text.data() + row.text, row.textSize}; }
-    [[nodiscard]] QString correctedCode(const ListRow &row) const;
+    [[nodiscard]] QString correctedCode(std::size_t index) const;
     void rebuildView();
 
-    std::vector<ListRow> m_rows;
-    std::string m_text;                     // every row's entry as read, one after another
+    RowStore m_rows;
     std::vector<std::string_view> m_texts;  // countries and issuers: 0 is none
     std::vector<std::uint32_t> m_view;      // the rows shown, in the order shown
     long long m_correct = 0;

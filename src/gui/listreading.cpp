@@ -11,7 +11,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <limits>
 #include <map>
 #include <optional>
 
@@ -24,8 +23,8 @@ constexpr std::size_t PieceSize = 1 << 16;
 constexpr std::size_t StartSample = 1 << 16;   // what is read before the layout is judged
 // A batch goes to the window when it holds this many rows or is this old, whichever comes first:
 // often enough that the table grows as it reads, seldom enough that handing over costs little.
-constexpr std::size_t BatchRows = 16384;
-constexpr auto BatchAge = std::chrono::milliseconds(50);
+constexpr std::size_t BatchRows = 32768;
+constexpr auto BatchAge = std::chrono::milliseconds(100);
 
 ListStatus listStatus(ean13::Status status)
 {
@@ -53,9 +52,10 @@ std::string_view kept(std::string_view bytes)
 class RowSink final : public EntrySink
 {
 public:
-    RowSink(const ListReadCallbacks &callbacks, const std::atomic<bool> &cancel)
-        : m_callbacks(callbacks), m_cancel(cancel), m_since(std::chrono::steady_clock::now())
+    explicit RowSink(const ListReadCallbacks &callbacks)
+        : m_callbacks(callbacks), m_since(std::chrono::steady_clock::now())
     {
+        renew();
     }
 
     void entry(std::string_view bytes, long long line) override
@@ -106,9 +106,10 @@ public:
             return;
         m_since = now;
         m_callbacks.batch(std::move(m_batch), done, size);
-        m_batch = ListBatch{};
+        renew();
     }
-    [[nodiscard]] bool full() const { return m_rows >= MaxListRows || m_textBytes > std::numeric_limits<std::uint32_t>::max() - 4 * ListModel::MaxKept; }
+    // The table's text is counted in 32 bits, and blocks leave a little unused: 3 GiB is safe.
+    [[nodiscard]] bool full() const { return m_rows >= MaxListRows || m_textBytes > (std::size_t{3} << 30); }
     void setPosition(long long done, long long size)
     {
         m_done = done;
@@ -116,6 +117,12 @@ public:
     }
 
 private:
+    void renew()
+    {
+        m_batch = ListBatch{};
+        m_batch.rows.reserve(BatchRows);
+        m_batch.text.reserve(BatchRows * 14);
+    }
     std::uint16_t indexOf(std::string_view text)
     {
         if (text.empty())
@@ -157,7 +164,6 @@ private:
     }
 
     const ListReadCallbacks &m_callbacks;
-    const std::atomic<bool> &m_cancel;
     ListBatch m_batch;
     std::chrono::steady_clock::time_point m_since;
     std::map<const char *, std::uint16_t> m_textIndex;
@@ -335,7 +341,7 @@ void readList(const ListReadOptions &options, const ListReadCallbacks &callbacks
         columns.header = [column = layout.column](const std::vector<std::string_view> &names) {
             return names.empty() ? -1 : column;
         };
-    RowSink sink(callbacks, cancel);
+    RowSink sink(callbacks);
     QString problem;
     if (layout.csv) {
         CsvReader reader(sink, columns);

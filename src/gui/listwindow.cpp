@@ -282,6 +282,8 @@ void ListWindow::finished(const QString &problem)
     m_thread.reset();
     progress->hide();
     cancelButton->hide();
+    m_model->inFileOrder();
+    table->horizontalHeader()->setSortIndicator(ListModel::LineColumn, Qt::AscendingOrder);
     table->setSortingEnabled(true);   // by the line, as read
     QString text;
     if (m_cancelled)
