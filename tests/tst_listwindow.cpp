@@ -204,6 +204,7 @@ private slots:
     void copiesSelectedRows();
     void reportMatchesTheCommandLine();
     void reportKeepsFormulasAsText();
+    void reportAsXlsx();
     void savingFailsLoudly();
     void anotherColumn();
     void filesThatAreNoLists_data();
@@ -473,6 +474,59 @@ void TestListWindow::reportKeepsFormulasAsText()
     QCOMPARE(rows[2][1], u"'-1+2"_s);
     QCOMPARE(rows[3][1], u"'@SUM(A1)"_s);
     QCOMPARE(window->model()->index(0, ListModel::CodeColumn).data().toString(), u"=1+2"_s);   // the table shows it as read
+}
+
+// The same report as an Excel workbook, read back by openpyxl: every cell text, the codes too.
+void TestListWindow::reportAsXlsx()
+{
+    if (!QFile::exists(u"/usr/bin/python3"_s)
+        || QProcess::execute(u"/usr/bin/python3"_s, {u"-c"_s, u"import openpyxl"_s}) != 0)
+        QSKIP("python3-openpyxl is not installed");
+    const QString path = write(m_dir->filePath(u"prices.csv"_s), PriceList + "7;Сок;=1+2;5\r\n");
+    MainForm->findChild<ListInput *>()->open({path});
+    ListWindow *window = openedList();
+    QVERIFY(window);
+    const QString csv = m_dir->filePath(u"report.csv"_s);
+    answerFileDialog(csv);
+    press(Qt::Key_S, Qt::ControlModifier);
+    QTRY_VERIFY(QFile::exists(csv));
+    // Without a suffix, by the dialog's filter for Excel.
+    const QString xlsx = m_dir->filePath(u"report"_s);
+    whenOpen<QFileDialog>([xlsx](QFileDialog *dialog) {
+        auto *name = dialog->findChild<QLineEdit *>(u"fileNameEdit"_s);
+        QTRY_VERIFY(name->hasFocus());
+        dialog->selectNameFilter(u"Книга Excel (*.xlsx)"_s);
+        name->setFocus();
+        name->selectAll();
+        type(xlsx);
+        press(Qt::Key_Return);
+    });
+    press(Qt::Key_S, Qt::ControlModifier);
+    QTRY_VERIFY(QFile::exists(xlsx + u".xlsx"_s));
+
+    QProcess python;
+    python.start(u"/usr/bin/python3"_s, {u"-c"_s, u"import sys, openpyxl\n"
+                                                  u"sheet = openpyxl.load_workbook(sys.argv[1]).active\n"
+                                                  u"print(sheet.title)\n"
+                                                  u"for row in sheet.iter_rows(values_only=True):\n"
+                                                  u"    print('\\t'.join('' if v is None else repr(v) for v in row))\n"_s,
+                                         xlsx + u".xlsx"_s});
+    QVERIFY(python.waitForFinished(30000));
+    QCOMPARE(python.exitCode(), 0);
+    QStringList lines = QString::fromUtf8(python.readAllStandardOutput()).split(u'\n');
+    lines.removeLast();   // after the last line end
+    QCOMPARE(lines.first(), u"Отчёт"_s);
+    QList<QStringList> fromCsv = readReport(csv);
+    QCOMPARE(lines.size() - 1, fromCsv.size());
+    for (int r = 0; r < fromCsv.size(); ++r) {
+        QStringList expected;
+        for (QString cell : fromCsv[r]) {
+            if (cell.startsWith(u'\''))   // CSV's guard against formulas; the workbook's cells are text anyway
+                cell.remove(0, 1);
+            expected << (cell.isEmpty() ? QString() : u"'%1'"_s.arg(cell));   // every cell a string
+        }
+        QCOMPARE(lines[r + 1].split(u'\t'), expected);
+    }
 }
 
 void TestListWindow::savingFailsLoudly()

@@ -2,6 +2,7 @@
 
 #include "symbolactions.h"
 #include "wholefile.h"
+#include "xlsxreport.h"
 #include "windows.h"
 
 #include <QApplication>
@@ -353,11 +354,12 @@ QByteArray ListWindow::csvReport() const
 
 void ListWindow::saveReport()
 {
+    const QStringList filters{u"Таблица CSV для Excel (*.csv)"_s, u"Книга Excel (*.xlsx)"_s};
     QFileDialog dialog(this, u"Сохранить отчёт"_s);
     dialog.setObjectName(u"SaveReportDialog"_s);
     dialog.setOption(QFileDialog::DontUseNativeDialog);   // the same dialog on every desktop, and in tests
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilters({u"Таблица CSV для Excel (*.csv)"_s});
+    dialog.setNameFilters(filters);
     const QFileInfo source(m_path);
     dialog.setDirectory(source.absolutePath());
     dialog.selectFile(source.completeBaseName() + u"-отчёт.csv"_s);
@@ -366,11 +368,36 @@ void ListWindow::saveReport()
     if (!accepted)
         return;
     QString path = dialog.selectedFiles().constFirst();
-    if (QFileInfo(path).suffix().isEmpty() && !QFileInfo::exists(path))   // a device or a file named so stays as named
-        path += u".csv"_s;
+    QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix.isEmpty() && !QFileInfo::exists(path)) {   // a device or a file named so stays as named
+        suffix = dialog.selectedNameFilter() == filters[1] ? u"xlsx"_s : u"csv"_s;
+        path += u'.' + suffix;
+    }
+    const bool xlsx = suffix == u"xlsx"_s;
+    if (xlsx && m_model->rowCount() + 1 > ean13::MaxXlsxRows) {
+        showMessage(this, u"В листе Excel помещается не больше %1 строк, а в отчёте их %2: сохраните его как CSV "
+                          u"или оставьте только ошибки."_s.arg(number(ean13::MaxXlsxRows - 1), number(m_model->rowCount())));
+        return;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QByteArray report = csvReport();
-    const ean13::WriteError e = ean13::saveWhole(path, report);
+    ean13::WriteError e;
+    if (xlsx) {
+        ean13::TextTable report;
+        report.rows = m_model->rowCount() + 1;
+        report.columns = ListModel::ColumnCount;
+        report.cell = [this](int row, int column) {
+            if (row == 0)
+                return m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+            return column == ListModel::CodeColumn ? reportEntry(m_model, row - 1) : m_model->cellText(row - 1, column);
+        };
+        report.width = [](int column) {
+            static const int Widths[ListModel::ColumnCount] = {8, 16, 52, 13, 17, 22, 22};
+            return Widths[column];
+        };
+        e = ean13::saveXlsx(path, report, u"Отчёт"_s);
+    } else {
+        e = ean13::saveWhole(path, csvReport());
+    }
     QApplication::restoreOverrideCursor();
     if (!e.ok())
         showMessage(this, u"Не удалось сохранить файл %1: %2"_s.arg(QDir::toNativeSeparators(path), writeReason(e)));
