@@ -474,6 +474,11 @@ void TestListWindow::reportKeepsFormulasAsText()
     QCOMPARE(rows[2][1], u"'-1+2"_s);
     QCOMPARE(rows[3][1], u"'@SUM(A1)"_s);
     QCOMPARE(window->model()->index(0, ListModel::CodeColumn).data().toString(), u"=1+2"_s);   // the table shows it as read
+    // Copied, it is text for a spreadsheet as well.
+    QTRY_VERIFY(window->table->hasFocus());
+    press(Qt::Key_Home, Qt::ControlModifier);
+    press(Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text().section(u'\t', 0, 1), u"1\t'=1+2"_s);
 }
 
 // The same report as an Excel workbook, read back by openpyxl: every cell text, the codes too.

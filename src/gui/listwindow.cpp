@@ -408,6 +408,8 @@ void ListWindow::copyRows()
     std::set<int> rows;
     for (const QModelIndex &index : table->selectionModel()->selectedIndexes())
         rows.insert(index.row());
+    if (rows.empty() && table->currentIndex().isValid())
+        rows.insert(table->currentIndex().row());   // the row the cursor is on, where none is selected
     if (rows.empty())
         return;
     QString text;
@@ -417,6 +419,8 @@ void ListWindow::copyRows()
                 text += u'\t';
             QString cell = c == ListModel::CodeColumn ? reportEntry(m_model, r) : m_model->cellText(r, c);
             cell.replace(u'\t', u' ').replace(u'\n', u' ').replace(u'\r', u' ');
+            if (!cell.isEmpty() && QStringView(u"=+-@").contains(cell.front()))
+                cell.prepend(u'\'');   // pasted into a spreadsheet, text rather than a formula
             text += cell;
         }
         text += u'\n';
