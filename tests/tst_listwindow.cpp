@@ -455,6 +455,25 @@ void TestListWindow::reportMatchesTheCommandLine()
         QCOMPARE(row[5], r[u"country"_s].toString());
         QCOMPARE(row[6], r[u"issuer"_s].toString());
     }
+
+    // And the check digits against python-stdnum, which owes nothing to our own reading.
+    QStringList codes, expected;
+    for (int i = 1; i < rows.size(); ++i) {
+        if (rows[i][2] != CorrectVerdict && rows[i][2] != WrongVerdict)
+            continue;
+        codes << rows[i][1];
+        expected << u"%1 %2"_s.arg(rows[i][2] == CorrectVerdict ? u"True"_s : u"False"_s, rows[i][3]);
+    }
+    QProcess stdnum;
+    stdnum.start(u"/usr/bin/python3"_s, QStringList{u"-c"_s, u"import sys\n"
+                                                              u"from stdnum import ean\n"
+                                                              u"for code in sys.argv[1:]:\n"
+                                                              u"    print(ean.is_valid(code), ean.calc_check_digit(code[:-1]))\n"_s}
+                                             + codes);
+    if (!stdnum.waitForFinished(30000) || stdnum.exitCode() != 0)
+        QSKIP("python3-stdnum is not there to compare with");
+    QCOMPARE(codes.size(), 4);
+    QCOMPARE(QString::fromUtf8(stdnum.readAllStandardOutput()).trimmed().split(u'\n'), expected);
 }
 
 // A cell that Excel would run as a formula is saved as text.
