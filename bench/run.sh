@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Every benchmark, with its figures and ratios: the core and the windows, ean13 against
-# python-stdnum and against reading the file, ean13 --csv against Python's csv module, one
+# python-stdnum and against reading the file, ean13 --csv against Python's csv module, ean13 over
+# an XLSX file against openpyxl, one
 # ean13 process against eancheck, start-up against a bare Qt program, ean13 render against
 # zint, reading codes from pictures against zxing-cpp and zbarimg, and grading print quality.
 # Installs what it needs on Debian 12 (as test.sh does). Never part of ctest.
@@ -21,6 +22,9 @@ echo "== ean13 --csv against Python's csv module and python-stdnum"
 echo
 echo "== The list window filling from a 1,000,000-row CSV file against ean13 --csv --column"
 /usr/bin/python3 bench/listwindow_vs_ean13.py "$bin"/ean13 "$bin"/listwindow_fill
+echo
+echo "== ean13 over an XLSX file against openpyxl and python-stdnum"
+/usr/bin/python3 bench/sheets_vs_python.py "$bin"/ean13
 echo
 echo "== One ean13 process against Debian's eancheck"
 /usr/bin/python3 bench/single_code.py "$bin"/ean13

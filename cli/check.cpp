@@ -108,6 +108,9 @@ int columnInHeader(const std::vector<std::string_view> &names, const CheckOption
     const auto found = std::find(names.begin(), names.end(), options.column);
     if (found != names.end())
         return static_cast<int>(found - names.begin()) + 1;
+    // Not a name in the header: the letters of one of its columns, as a spreadsheet shows them.
+    if (options.columnLetters > 0 && static_cast<std::size_t>(options.columnLetters) <= names.size())
+        return options.columnLetters;
     error = input + " has no column named '" + options.column + "'; its first line, split at the delimiter '"
           + delimiterName(delimiter) + (options.delimiterGiven ? "'" : "' (detected)") + ", has "
           + (names.size() == 1 ? "the one field " : "the fields ") + listOfFields(names)
@@ -120,6 +123,18 @@ int columnInHeader(const std::vector<std::string_view> &names, const CheckOption
 bool isZipFile(std::string_view start)
 {
     return start.substr(0, 4) == std::string_view("PK\x03\x04", 4);
+}
+
+// The compound file of Excel 97-2003 (XLS), and of an XLSX workbook with a password.
+bool isCompoundFile(std::string_view start)
+{
+    return start.substr(0, 8) == std::string_view("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+}
+
+bool isRegularFile(const std::string &name)
+{
+    std::error_code error;
+    return std::filesystem::is_regular_file(std::filesystem::u8path(name), error);
 }
 
 // One run of the check: its output, its records and the buffer every input is read through.
@@ -157,6 +172,7 @@ private:
     Output m_out;
     Records m_records;
     std::vector<char> m_buffer;   // made for the first input: `ean13 CODE` needs none
+    std::string m_rawStart;       // the first bytes of the input being read
 };
 
 void CheckRun::checkCodes()
@@ -177,6 +193,8 @@ std::string CheckRun::readStart(InputFile &file, Transcoder &text, const std::st
         const long long n = file.read(m_buffer.data(), m_buffer.size());
         if (n < 0)
             return "cannot read " + name + ": " + std::strerror(errno);
+        if (m_rawStart.size() < 8)   // as it is in the file, before any decoding
+            m_rawStart.append(m_buffer.data(), std::min<std::size_t>(8 - m_rawStart.size(), static_cast<std::size_t>(n)));
         if (n == 0) {
             start.append(text.finish());
             ended = true;
@@ -247,6 +265,7 @@ int CheckRun::readInput(const std::string &name)
     m_buffer.resize(1 << 16);
 
     Transcoder text(m_options.encoding);
+    m_rawStart.clear();
     std::string start;
     bool ended = false;
     Columns columns;
@@ -256,10 +275,27 @@ int CheckRun::readInput(const std::string &name)
         m_out.flush();
         return failure(Program, readError);
     }
-    if (isZipFile(start)) {
+    if (isZipFile(m_rawStart)) {
         m_out.flush();
-        return failure(Program, shownName + " is a spreadsheet (XLSX or ODS) or another zip file, not a list of lines: "
-                                            "save its sheet as CSV and read that with --csv");
+        if (name == "-" || !isRegularFile(name))
+            return failure(Program, shownName + " is a zip file (an XLSX or ODS spreadsheet?): a spreadsheet is read "
+                                                "from a file, named with -i FILE, not from a pipe or standard input");
+        if (!m_options.readSheet)
+            return failure(Program, shownName + " is a zip file (an XLSX or ODS spreadsheet?), and ean13-sheets, "
+                                                "which reads them, was not run for it");
+        file.reset();
+        const SheetRead sheet = m_options.readSheet(name, m_options, m_records);
+        m_out.flush();
+        if (sheet.status != 0 && sheet.usage)
+            return usageError(Program, sheet.message);
+        if (sheet.status != 0)
+            return failure(Program, sheet.message);
+        return 0;
+    }
+    if (isCompoundFile(m_rawStart)) {
+        m_out.flush();
+        return failure(Program, shownName + " is an Excel 97-2003 workbook (XLS) or one with a password, which ean13 "
+                                            "cannot read: save it as XLSX without a password, or its sheet as CSV");
     }
     if (needsDelimiter())
         columns.delimiter = detectDelimiter(start, m_options.header, m_options.csv, m_options.delimiter);
@@ -297,6 +333,20 @@ int CheckRun::finish()
 }
 
 } // namespace
+
+bool hasSpreadsheetInput(const CheckOptions &options)
+{
+    for (const std::string &name : options.inputs) {
+        if (name == "-" || !isRegularFile(name))
+            continue;   // a pipe is not read ahead: what is read of it would be lost
+        int error = 0;
+        std::optional<InputFile> file = InputFile::open(name, error);
+        char start[4];
+        if (file && file->read(start, sizeof start) == sizeof start && isZipFile(std::string_view(start, sizeof start)))
+            return true;
+    }
+    return false;
+}
 
 int runCheck(const CheckOptions &options)
 {

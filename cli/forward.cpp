@@ -133,7 +133,8 @@ int forward(const char *argv0, std::string_view subcommand, int argc, char **arg
         if (!dir.empty() && fs::is_regular_file(candidate, error))
             return run(candidate, argc, args);
     }
-    return failure(Program, std::string(subcommand) + " needs the program " + name + ", which is missing (looked in "
+    const std::string what = subcommand == "sheets" ? std::string("reading a spreadsheet") : std::string(subcommand);
+    return failure(Program, what + " needs the program " + name + ", which is missing (looked in "
                                 + candidates[0].parent_path().string() + " and "
                                 + candidates[1].parent_path().lexically_normal().string() + ")");
 }

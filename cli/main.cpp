@@ -1,121 +1,20 @@
 // ean13: checks article numbers in bulk, with the same rules and texts as the window program.
 // Parses the command line and hands it to its subcommand: check here, render, scan and grade in
-// programs of their own.
+// programs of their own, and so is a check with a spreadsheet among its inputs.
 #include "check.h"
+#include "checkargs.h"
 #include "forward.h"
 #include "status.h"
-#include "version.h"
 
-#include <CLI/App.hpp>
-#include <CLI/Config.hpp>
-#include <CLI/Formatter.hpp>
-
+#include <algorithm>
+#include <array>
+#include <vector>
 #include <string>
 #include <string_view>
 
 namespace {
 
-constexpr std::string_view Subcommands =
-    "usage: ean13 [check] [OPTIONS] [CODE...]\n"
-    "       ean13 render [OPTIONS] ...     (see ean13 render --help)\n"
-    "       ean13 scan [OPTIONS] IMAGE...  (see ean13 scan --help)\n"
-    "       ean13 grade [OPTIONS] IMAGE... (see ean13 grade --help)\n"
-    "\n"
-    "Subcommands:\n"
-    "  check   checks article numbers (the default: the word may be left out)\n"
-    "  render  draws the standard barcode symbol of a code into a file\n"
-    "  scan    finds barcodes in images and checks each code found\n"
-    "  grade   grades the print quality of a symbol from a scan of the print\n"
-    "\n";
-
-constexpr std::string_view CheckUsage = "usage: ean13 [check] [OPTIONS] [CODE...]\n\n";
-
-constexpr std::string_view CheckHelp =
-    "Checks EAN-13 article numbers (and 12-digit UPC-A numbers) exactly as Barcode Analyser does.\n"
-    "Each CODE is one entry; then every line of each input is one (LF or CRLF ends a line;\n"
-    "nothing else is trimmed). With no CODE and no -i, standard input is read.\n"
-    "\n"
-    "Inputs:\n"
-    "  -i, --input FILE    read entries from FILE, - for standard input; may be repeated\n"
-    "  --column N|NAME     the entry is field N (from 1) of each line, or the field that the\n"
-    "                      header names NAME (with --header); a line without it is reported\n"
-    "                      as missing-column\n"
-    "  --delimiter C       the character between fields (tab for a tab); without it, each\n"
-    "                      input's first lines decide among comma, semicolon and tab (its\n"
-    "                      header alone, with --header); if none is there: tab, or comma\n"
-    "                      with --csv\n"
-    "  --csv               read CSV files (RFC 4180): quoted fields may hold the delimiter,\n"
-    "                      doubled quotes and line breaks; the entry is the first field\n"
-    "                      unless --column says which\n"
-    "  --header            the first line (record) of each input names the columns and is\n"
-    "                      not checked\n"
-    "  --encoding E        utf-8, cp1251 (Windows-1251) or auto, the default: valid UTF-8 is\n"
-    "                      UTF-8, anything else Windows-1251, judged by the first piece of\n"
-    "                      each input that is not plain ASCII; a UTF-8 byte-order mark at the\n"
-    "                      start of an input is dropped; the output is always UTF-8\n"
-    "\n"
-    "Entries:\n"
-    "  --clean             drop spaces and hyphens anywhere in an entry first\n"
-    "                      (\"4 820000 000000\", \"978-5-...\")\n"
-    "  --gtin              accept GTIN-8, GTIN-12, GTIN-13 and GTIN-14 (8, 12, 13 or 14 digits)\n"
-    "                      and check each by the GS1 rule\n"
-    "  --as-typed          take an entry as the window's field does: its first 13 characters\n"
-    "                      (by default an entry longer than 13 characters is bad-length)\n"
-    "\n"
-    "Output, one line per entry, fields separated by tabs:\n"
-    "  SOURCE:LINE  with several inputs (CODE arguments count as one, \"(command line)\"), or\n"
-    "               with -n: the input's name, - for standard input, and the line the entry\n"
-    "               starts on (for CODE arguments, the place among them)\n"
-    "  CODE    the code as analysed, with 0 put in front of a 12-character entry; … after the\n"
-    "          first characters of one too long; control characters, stray bytes, invisible\n"
-    "          characters (a byte-order mark, a zero-width space) and \\ as \\xHH, \\uHHHH and \\\\\n"
-    "  STATUS  ok, bad-check-digit, bad-length, non-digit or missing-column\n"
-    "  CHECK   the check digit the code should have, or -\n"
-    "  TEXT    the country of origin (for 8 and 14 digits: who issued the number), or the\n"
-    "          error message\n"
-    "\n"
-    "  -n, --line-number  SOURCE:LINE in front of every record, even with one input\n"
-    "  --json  JSON Lines instead: line (always), source (for a named input, and with several\n"
-    "          inputs), entry (as read), code, status, colour, lines, picture, and for accepted\n"
-    "          codes kind (with --gtin), expected_check_digit, country (13 digits), issuer (who\n"
-    "          issued the number: a GS1 member organisation or what the range is for; not where\n"
-    "          the product was made), first_digit and modules (13 digits); bytes that are not\n"
-    "          UTF-8 show as U+FFFD\n"
-    "\n"
-    "  -h, --help   this text\n"
-    "  --version    the version\n"
-    "\n"
-    "Examples:\n"
-    "  ean13 4820000000000 036000291452\n"
-    "  ean13 -i codes.txt -i more.txt > report.tsv\n"
-    "  ean13 --csv --header --column EAN -i products.csv\n"
-    "  ean13 --csv --header --column 2 -n -i excel.csv\n"
-    "  ean13 --clean --gtin --json < codes.txt\n"
-    "\n"
-    "Exit status: 0 every entry read and accepted with a correct check digit; 1 some entry\n"
-    "rejected, with a wrong check digit or without the column; 2 a usage error, or an input or\n"
-    "output that failed (with a message). When the reader of the output goes away early\n"
-    "(| head), ean13 ends as a writer to a closed pipe does: killed by SIGPIPE.\n";
-
 constexpr std::string_view Program = "ean13";
-constexpr std::string_view Version = "ean13 (Barcode Analyser) " BARCODE_ANALYSER_VERSION "\n";
-
-bool allDigits(std::string_view s)
-{
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-std::optional<ean13::cli::Encoding> encodingNamed(std::string name)
-{
-    std::transform(name.begin(), name.end(), name.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
-    if (name == "auto")
-        return ean13::cli::Encoding::Auto;
-    if (name == "utf-8" || name == "utf8")
-        return ean13::cli::Encoding::Utf8;
-    if (name == "cp1251" || name == "windows-1251" || name == "1251")
-        return ean13::cli::Encoding::Cp1251;
-    return std::nullopt;
-}
 
 // The number of typing mistakes between two words (optimal string alignment: a swap of two
 // neighbours counts as one), case aside.
@@ -136,66 +35,6 @@ std::size_t typingDistance(std::string_view a, std::string_view b)
         }
     }
     return d[a.size()][b.size()];
-}
-
-// The command line of ean13 [check]; the subcommands that are programs of their own never come here.
-ean13::cli::Parsed<ean13::cli::CheckOptions> parseArguments(int argc, char **argv)
-{
-    using ean13::cli::Answered;
-    const bool named = argc > 1 && std::string_view(argv[1]) == "check";   // the word may be left out
-
-    ean13::cli::CheckOptions o;
-    bool json = false;
-    std::string delimiter;
-    std::string encoding = "auto";
-    CLI::App app("", named ? "ean13 check" : "ean13");
-    app.set_help_flag("-h,--help");
-    app.set_version_flag("--version");
-    app.add_flag("--json", json);
-    app.add_option("-i,--input", o.inputs)->type_name("FILE")->allow_extra_args(false);   // one FILE each
-    app.add_option("--column", o.column);
-    app.add_option("--delimiter", delimiter);
-    app.add_flag("--csv", o.csv);
-    app.add_flag("--header", o.header);
-    app.add_option("--encoding", encoding)->type_name("E");
-    app.add_flag("-n,--line-number", o.lineNumbers);
-    app.add_flag("--clean", o.rules.clean);
-    auto *gtin = app.add_flag("--gtin", o.rules.gtin);
-    app.add_flag("--as-typed", o.rules.asTyped)->excludes(gtin);
-    app.add_option("CODE", o.codes);
-    try {
-        // With "check" first, it stands where the program's name would, and is passed over.
-        app.parse(argc - (named ? 1 : 0), argv + (named ? 1 : 0));
-    } catch (const CLI::CallForHelp &) {
-        return Answered{ean13::cli::writeText(Program, std::string(named ? CheckUsage : Subcommands) + std::string(CheckHelp))};
-    } catch (const CLI::CallForVersion &) {
-        return Answered{ean13::cli::writeText(Program, Version)};
-    } catch (const CLI::ParseError &e) {
-        return Answered{ean13::cli::usageError(Program, e.what())};
-    }
-
-    o.format = json ? ean13::cli::Format::Json : ean13::cli::Format::Text;
-    o.delimiter = o.csv ? ',' : '\t';
-    if (!delimiter.empty()) {
-        if (delimiter == "tab" || delimiter == "\\t")
-            delimiter = "\t";
-        if (delimiter.size() != 1 || delimiter[0] == '\n' || delimiter[0] == '\r' || (o.csv && delimiter[0] == '"'))
-            return Answered{ean13::cli::usageError(Program, "--delimiter takes one character (or tab), not '" + delimiter + "'")};
-        o.delimiter = delimiter[0];
-        o.delimiterGiven = true;
-    }
-    if (const auto e = encodingNamed(encoding))
-        o.encoding = *e;
-    else
-        return Answered{ean13::cli::usageError(Program, "--encoding takes utf-8, cp1251 or auto, not '" + encoding + "'")};
-    if (allDigits(o.column)) {
-        o.columnNumber = std::stoi(o.column.substr(0, std::min<std::size_t>(o.column.size(), 9)));
-        if (o.columnNumber < 1)
-            return Answered{ean13::cli::usageError(Program, "--column counts from 1")};
-    } else if (!o.column.empty() && !o.header) {
-        return Answered{ean13::cli::usageError(Program, "--column " + o.column + " names a column: say --header too, so that the first line names them")};
-    }
-    return o;
 }
 
 // The subcommand that a first argument was probably meant to be: one within two typing
@@ -226,5 +65,13 @@ int main(int argc, char **argv)
         return ean13::cli::usageError(Program, "'" + std::string(first) + "' is no subcommand; did you mean 'ean13 "
                                                    + std::string(*meant) + "'?");
     }
-    return ean13::cli::runParsed(parseArguments(argc, argv), ean13::cli::runCheck);
+    return ean13::cli::runParsed(ean13::cli::parseCheckArguments(argc, argv), [&](const ean13::cli::CheckOptions &options) {
+        // Spreadsheets are read by a program of its own, which links the zip and XML libraries
+        // that a plain `ean13 CODE` would otherwise map at every start.
+        if (ean13::cli::hasSpreadsheetInput(options))
+            return ean13::cli::forward(argv[0], "sheets", argc - 1, argv + 1);
+        if (!options.sheet.empty())
+            return ean13::cli::usageError(Program, "--sheet names a sheet of an XLSX or ODS input, and no input is one");
+        return ean13::cli::runCheck(options);
+    });
 }

@@ -52,7 +52,7 @@ constexpr std::string_view Ellipsis = "…";
 
 } // namespace
 
-void writeTextRecord(Output &out, const Checked &c, const Origin *origin)
+void writeTextRecord(Output &out, const Checked &c, const Origin *origin, std::string_view note)
 {
     writeTextOrigin(out, origin);
     for (int i = 0; i < c.codeSize; ++i) {
@@ -74,6 +74,10 @@ void writeTextRecord(Output &out, const Checked &c, const Origin *origin)
     } else {
         out.put("-\t");
         forEachLine(c.status, c.country, [&out](std::string_view line) { out.put(line); });   // the one error line
+    }
+    if (!note.empty()) {
+        out.put('\t');
+        appendTextString(out, note);
     }
     out.put('\n');
     out.flushIfFull();
@@ -104,7 +108,7 @@ void beginJsonRecord(Output &out, const Origin *origin)
     out.put("\"entry\":\"");
 }
 
-void endJsonRecord(Output &out, const Checked &c)
+void endJsonRecord(Output &out, const Checked &c, std::string_view note)
 {
     out.put("\",\"code\":\"");
     for (int i = 0; i < c.codeSize; ++i)
@@ -154,15 +158,20 @@ void endJsonRecord(Output &out, const Checked &c)
             out.put('"');
         }
     }
+    if (!note.empty()) {
+        out.put(",\"note\":\"");
+        appendJsonString(out, note);
+        out.put('"');
+    }
     out.put("}\n");
     out.flushIfFull();
 }
 
-void writeJsonRecord(Output &out, const Checked &c, std::string_view entry, const Origin *origin)
+void writeJsonRecord(Output &out, const Checked &c, std::string_view entry, const Origin *origin, std::string_view note)
 {
     beginJsonRecord(out, origin);
     appendJsonString(out, entry);
-    endJsonRecord(out, c);
+    endJsonRecord(out, c, note);
 }
 
 void writeMissingColumn(Output &out, Format format, std::string_view column, const Origin *origin)

@@ -30,14 +30,15 @@ struct Origin
     long long line = 0;
 };
 
-// Text: one line of tab-separated fields, [SOURCE[:LINE]] CODE STATUS CHECK TEXT.
-void writeTextRecord(Output &out, const Checked &c, const Origin *origin = nullptr);
+// Text: one line of tab-separated fields, [SOURCE[:LINE]] CODE STATUS CHECK TEXT [NOTE].
+void writeTextRecord(Output &out, const Checked &c, const Origin *origin = nullptr, std::string_view note = {});
 // The same for the bulk case, 13 ASCII digits and their verdict, with no Checked to build.
 void writeTextRecord(Output &out, std::string_view thirteenDigits, const Verdict &v, const Origin *origin = nullptr);
 // JSON: one object on one line. The entry can be given whole, or streamed between the two halves.
-void writeJsonRecord(Output &out, const Checked &c, std::string_view entry, const Origin *origin = nullptr);
+void writeJsonRecord(Output &out, const Checked &c, std::string_view entry, const Origin *origin = nullptr,
+                     std::string_view note = {});
 void beginJsonRecord(Output &out, const Origin *origin);   // up to the entry's opening quote
-void endJsonRecord(Output &out, const Checked &c);         // from the entry's closing quote on
+void endJsonRecord(Output &out, const Checked &c, std::string_view note = {});   // from the entry's closing quote on
 
 // A record of a file that lacks the column asked for.
 inline constexpr std::string_view MissingColumnStatus = "missing-column";

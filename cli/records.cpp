@@ -31,6 +31,17 @@ void Records::entry(std::string_view bytes, long long line)
         writeJsonRecord(m_out, *c, bytes, originOrNull(origin));
 }
 
+void Records::entry(std::string_view bytes, long long line, std::string_view note)
+{
+    const Checked c = checkEntry(bytes, m_options.rules);
+    counted(c.status == Status::Ok);
+    const Origin origin = originOf(line);
+    if (m_options.format == Format::Text)
+        writeTextRecord(m_out, c, originOrNull(origin), note);
+    else
+        writeJsonRecord(m_out, c, bytes, originOrNull(origin), note);
+}
+
 void Records::beginEntry(long long line)
 {
     m_line = line;

@@ -37,6 +37,9 @@ public:
     [[nodiscard]] long long count() const noexcept { return m_records; }
 
     void entry(std::string_view bytes, long long line) override;
+    // An entry whose record carries a note (in its last field, or as "note").
+    void entry(std::string_view bytes, long long line, std::string_view note);
+    [[nodiscard]] bool outputFailed() const noexcept { return m_out.failed(); }
     void beginEntry(long long line) override;
     void entryBytes(std::string_view bytes) override;
     void endEntry() override;

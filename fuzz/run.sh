@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/setup.sh
 seconds=${1:-60}
-targets=(entry columns lists encoder helptext reader grade)
+targets=(entry columns lists encoder helptext reader grade sheets)
 if ! build_preset fuzz; then
     echo "the fuzzers did not build"
     echo "fuzzing: 0 passed, ${#targets[@]} failed"

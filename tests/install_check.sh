@@ -25,7 +25,7 @@ expected=(
     share/man/man1/barcode-analyser.1.gz share/man/man1/ean13.1.gz
     share/doc/barcode-analyser/copyright share/doc/barcode-analyser/changelog.gz
     libexec/barcode-analyser/ean13-render libexec/barcode-analyser/ean13-scan
-    libexec/barcode-analyser/ean13-grade
+    libexec/barcode-analyser/ean13-grade libexec/barcode-analyser/ean13-sheets
     libexec/barcode-analyser/barcode-analyser-features.so
 )
 for f in "${expected[@]}"; do [ -f "$work/usr/$f" ] || fail "not installed: $f"; done

@@ -19,7 +19,7 @@ id=example.barcode_analyser.BarcodeAnalyser
 for f in usr/bin/barcode-analyser usr/bin/ean13 usr/share/barcode-analyser/Tavik.txt \
          usr/share/applications/$id.desktop usr/share/metainfo/$id.metainfo.xml \
          usr/share/icons/hicolor/scalable/apps/barcode-analyser.svg \
-         usr/share/man/man1/barcode-analyser.1.gz usr/share/man/man1/ean13.1.gz \
+         usr/share/man/man1/barcode-analyser.1.gz usr/share/man/man1/ean13.1.gz usr/libexec/barcode-analyser/ean13-sheets \
          usr/share/doc/barcode-analyser/copyright usr/share/doc/barcode-analyser/changelog.gz; do
     grep -qx "\./$f" <<<"$contents" || fail "not in the package: $f"
 done
@@ -27,7 +27,7 @@ done
 grep -qx '\./usr/libexec/barcode-analyser/barcode-analyser-features\.so' <<<"$contents" ||
     fail "not in the package: the module barcode-analyser-features.so"
 depends=$(dpkg-deb --field "$deb" Depends)
-for d in libqt6widgets6 libqt6gui6 libqt6core6 libc6 qt6-qpa-plugins libqt6svg6 libqt6printsupport6 libzxing libzbar0 \
+for d in libqt6widgets6 libqt6gui6 libqt6core6 libc6 qt6-qpa-plugins libqt6svg6 libqt6printsupport6 libzxing libzbar0 libminizip1 libexpat1 \
          qt6-image-formats-plugins qt6-translations-l10n; do
     [[ $depends == *"$d"* ]] || fail "Depends lacks $d: $depends"
 done

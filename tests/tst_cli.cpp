@@ -647,10 +647,9 @@ void TestCli::entriesAndInputs_data()
     QTest::newRow("--encoding cp1251 reads UTF-8 as Windows-1251") << QStringList{u"-i"_s, u"a.txt"_s, u"--encoding"_s, u"cp1251"_s} << none
                                                                   << u"Хлеб\n"_s.toUtf8() << shortOrLong(u"РҐР»РµР±"_s) << 1
                                                                   << none;
-    QTest::newRow("a spreadsheet is said to be one, not read as lines")
+    QTest::newRow("a zip file is read as a spreadsheet, not as lines")
         << QStringList{u"-i"_s, u"a.txt"_s} << none << QByteArray("PK\x03\x04\x14\0\0\0\x08\0[Content_Types].xml\n", 30) << none << 2
-        << QByteArray("a.txt is a spreadsheet (XLSX or ODS) or another zip file, not a list of lines: save its sheet as CSV "
-                      "and read that with --csv");
+        << QByteArray("cannot read a.txt: it is a broken zip file");
     QTest::newRow("--encoding of another name") << QStringList{u"--encoding"_s, u"latin1"_s} << none << none << none << 2
                                                 << QByteArray("--encoding takes utf-8, cp1251 or auto, not 'latin1'");
     // Where each record came from.
