@@ -10,30 +10,20 @@ alike; the time is the fastest run (a shared machine only ever adds to it), the 
 """
 import os
 import statistics
-import subprocess
 import sys
-import time
+
+from probe import start_once
 
 probe, bare, label = sys.argv[1], sys.argv[2], sys.argv[3]
 runs = int(sys.argv[4]) if len(sys.argv) > 4 else 30
 env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_RUNTIME_DIR=os.environ.get("XDG_RUNTIME_DIR", "/tmp"))
 
 
-def once(exe):
-    start = time.perf_counter()
-    p = subprocess.Popen([exe], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=env)
-    line = p.stdout.readline()
-    shown = time.perf_counter() - start
-    _, status, usage = os.wait4(p.pid, 0)
-    if line.strip() != b"shown" or status != 0:
-        sys.exit(f"{exe} did not show its window")
-    return shown, usage.ru_maxrss   # kilobytes on Linux
-
-
 results = {probe: [], bare: [], label: []}
 for _ in range(runs):
     for exe in (bare, label, probe):
-        results[exe].append(once(exe))
+        shown, _, rss = start_once(exe, env)
+        results[exe].append((shown, rss))
 
 
 def figures(exe):

@@ -10,9 +10,9 @@ time is shown too, since a shared machine only ever adds to it.
 """
 import os
 import statistics
-import subprocess
 import sys
-import time
+
+from probe import start_once
 
 probe, old = sys.argv[1], sys.argv[2]
 runs = int(sys.argv[3]) if len(sys.argv) > 3 else 21
@@ -22,21 +22,10 @@ if not env.get("DISPLAY"):
     sys.exit("no DISPLAY: run under an X server, e.g. xvfb-run -a")
 
 
-def once(exe):
-    start = time.perf_counter()
-    p = subprocess.Popen([exe], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=env)
-    line = p.stdout.readline()
-    shown = time.perf_counter() - start
-    _, status, usage = os.wait4(p.pid, 0)
-    if line.strip() != b"shown" or status != 0:
-        sys.exit(f"{exe} did not show its window")
-    return shown, usage.ru_utime + usage.ru_stime, usage.ru_maxrss   # kilobytes on Linux
-
-
 results = {probe: [], old: []}
 for i in range(runs):
     for exe in ((probe, old) if i % 2 else (old, probe)):
-        results[exe].append(once(exe))
+        results[exe].append(start_once(exe, env))
 
 
 def figures(exe):

@@ -1,7 +1,9 @@
 // ean13 grade (the program ean13-grade): the print quality of an EAN-13 or UPC-A symbol from a
 // scan of the print, graded as a bar code verifier grades it.
+#include "drawingapp.h"
 #include "grade.h"
 #include "gradeprofile.h"
+#include "imageerror.h"
 #include "output.h"
 #include "reader.h"
 #include "status.h"
@@ -65,25 +67,6 @@ constexpr std::string_view Help =
     "\n"
     "  -h, --help   this text\n"
     "  --version    the version\n";
-
-std::string why(const reader::LoadedImage &loaded)
-{
-    switch (loaded.error) {
-    case reader::LoadError::None: break;
-    case reader::LoadError::Missing: return "no such file";
-    case reader::LoadError::Directory: return "a directory, not an image";
-    case reader::LoadError::NotAFile: return "not a regular file (a device, a pipe or a socket)";
-    case reader::LoadError::Empty: return "the file is empty";
-    case reader::LoadError::NotAnImage: return "not an image, or in a format that cannot be read";
-    case reader::LoadError::TooLarge:
-        if (!loaded.size.isValid())
-            return "too large to decode";
-        return "too large to decode (" + std::to_string(loaded.size.width()) + " x " + std::to_string(loaded.size.height())
-               + " pixels)";
-    case reader::LoadError::Damaged: return "damaged or cut short (" + loaded.detail.toStdString() + ")";
-    }
-    return {};
-}
 
 // A reflectance as a fraction, or as a percentage with its sign.
 std::optional<double> reflectance(std::string text)
@@ -301,6 +284,7 @@ Parsed<GradeOptions> parseArguments(int argc, char **argv)
 
 int run(GradeOptions o, int argc, char **argv)
 {
+    const auto application = drawingApplication();
     StandardOutput stdoutSink;
     Output out([&stdoutSink](std::string_view bytes) { return stdoutSink.write(bytes); });
     int status = ExitSuccess;
@@ -310,7 +294,7 @@ int run(GradeOptions o, int argc, char **argv)
         const reader::LoadedImage loaded = reader::loadImage(path);
         if (loaded.error != reader::LoadError::None) {
             out.flush();   // what came before the message stays before it
-            message(Program, image + ": " + why(loaded));
+            message(Program, image + ": " + imageLoadError(loaded));
             status = ExitFailure;
             continue;
         }

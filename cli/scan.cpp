@@ -1,5 +1,7 @@
 // ean13 scan (the program ean13-scan): finds the EAN-13 and UPC-A codes in images and checks each
 // one as ean13 check does, with the image it came from as the record's source.
+#include "drawingapp.h"
+#include "imageerror.h"
 #include "output.h"
 #include "reader.h"
 #include "record.h"
@@ -60,25 +62,6 @@ constexpr std::string_view Help =
 constexpr std::string_view Version = "ean13 scan (Barcode Analyser) " BARCODE_ANALYSER_VERSION "\n";
 
 constexpr std::string_view NoCodeStatus = "no-code";
-
-std::string why(const reader::LoadedImage &loaded)
-{
-    switch (loaded.error) {
-    case reader::LoadError::None: break;
-    case reader::LoadError::Missing: return "no such file";
-    case reader::LoadError::Directory: return "a directory, not an image";
-    case reader::LoadError::NotAFile: return "not a regular file (a device, a pipe or a socket)";
-    case reader::LoadError::Empty: return "the file is empty";
-    case reader::LoadError::NotAnImage: return "not an image, or in a format that cannot be read";
-    case reader::LoadError::TooLarge:
-        if (!loaded.size.isValid())
-            return "too large to decode";
-        return "too large to decode (" + std::to_string(loaded.size.width()) + " x " + std::to_string(loaded.size.height())
-               + " pixels)";
-    case reader::LoadError::Damaged: return "damaged or cut short (" + loaded.detail.toStdString() + ")";
-    }
-    return {};
-}
 
 void writeNoCode(Output &out, Format format, std::string_view image)
 {
@@ -165,7 +148,7 @@ int report(Output &out, Format format, const std::string &image, const reader::F
 {
     if (read.loaded.error != reader::LoadError::None) {
         out.flush();   // what came before the message stays before it
-        message(Program, image + ": " + why(read.loaded));
+        message(Program, image + ": " + imageLoadError(read.loaded));
         return ExitFailure;
     }
     int status = ExitSuccess;
@@ -189,6 +172,7 @@ int report(Output &out, Format format, const std::string &image, const reader::F
 
 int run(const ScanOptions &options)
 {
+    const auto application = drawingApplication();
     StandardOutput stdoutSink;
     Output out([&stdoutSink](std::string_view bytes) { return stdoutSink.write(bytes); });
     int status = ExitSuccess;

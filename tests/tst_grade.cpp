@@ -706,6 +706,14 @@ void TestGrade::commandLineErrors_data()
     QTest::newRow("missing file") << QStringList{u"/nonexistent/scan.png"_s} << u"/nonexistent/scan.png: no such file"_s;
     QTest::newRow("a directory") << QStringList{u"/"_s} << u"ean13 grade: /: "_s;
     QTest::newRow("escapes in a name") << QStringList{u"bad\x1b[31m.png"_s} << u"ean13 grade: bad\\x1b[31m.png: no such file\n"_s;
+    // A drawing with text in it is drawn with the toolkit's fonts; it says nothing of a resolution.
+    const QString drawing = m_dir.filePath(u"words.svg"_s);
+    QFile file(drawing);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"200\" height=\"60\">"
+               "<text x=\"10\" y=\"30\" font-size=\"20\">4006381333931</text></svg>\n");
+    file.close();
+    QTest::newRow("an SVG with text") << QStringList{drawing} << u"the file does not say its resolution"_s;
 }
 
 void TestGrade::commandLineErrors()

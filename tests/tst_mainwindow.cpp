@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTimer>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -48,6 +49,7 @@ private slots:
     void aboutBox();
     void messageBoxesOpenAboveThePicture_data();
     void messageBoxesOpenAboveThePicture();
+    void aFailureIsTheOneBoxOfItsRequest();
 
 private:
     std::unique_ptr<Started> started;
@@ -411,6 +413,39 @@ void TestMainWindow::messageBoxesOpenAboveThePicture()
     QTRY_VERIFY(MainForm->isActiveWindow());
     if (focusInField)
         QTRY_VERIFY(MainForm->Edit1->hasFocus());
+}
+
+void TestMainWindow::aFailureIsTheOneBoxOfItsRequest()
+{
+    // A part of the program that cannot be loaded says so, and the request that needed it (the
+    // caller's "not read back", the next call into the same part) shows nothing more; the next
+    // request is told again.
+    const QString missing = u"Не удалось загрузить модуль программы."_s;
+    const QString callersOwn = u"Штрих-код не прочитан."_s;
+    QStringList seen;
+    QTimer closer;
+    closer.setInterval(10);
+    connect(&closer, &QTimer::timeout, &closer, [&seen] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            seen << box->text();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    closer.start();
+    auto request = [&] {
+        showFailure(MainForm, missing);
+        QVERIFY(failureShown());
+        showMessage(MainForm, callersOwn);
+        showFailure(MainForm, missing);
+    };
+    request();
+    QCOMPARE(seen, QStringList{missing});
+    QTRY_VERIFY(!failureShown());   // back in the event loop
+    request();
+    QCOMPARE(seen, (QStringList{missing, missing}));
+    QTRY_VERIFY(!failureShown());
+    showMessage(MainForm, callersOwn);   // a box of its own, with no failure before it
+    QCOMPARE(seen, (QStringList{missing, missing, callersOwn}));
 }
 
 QTEST_MAIN(TestMainWindow)

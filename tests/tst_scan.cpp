@@ -6,6 +6,7 @@
 
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -104,6 +105,8 @@ private slots:
     void unreadableImagesNamed();
     void hostileFiles_data();
     void hostileFiles();
+    void drawingsWithText_data();
+    void drawingsWithText();
     void usage();
 
 private:
@@ -293,6 +296,36 @@ void TestScan::hostileFiles()
 #else
     QSKIP("the peak memory of a child process is measured with wait4");
 #endif
+}
+
+// The digits under an SVG symbol are text, and text needs the toolkit's fonts: a drawing that
+// holds any is read like any other image, with no screen at hand.
+void TestScan::drawingsWithText_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("record");
+    const QString zint = QStandardPaths::findExecutable(u"zint"_s);
+    if (!zint.isEmpty()) {
+        const QString svg = m_dir.filePath(u"zint.svg"_s);
+        QCOMPARE(runProgram(zint, {u"-b"_s, u"EANX"_s, u"--filetype=svg"_s, u"-o"_s, svg, u"-d"_s, u"400638133393"_s}).exitCode, 0);
+        QTest::newRow("zint's SVG symbol") << svg << 0 << svg + u"\t4006381333931\tok\t1\tГермания\n"_s;
+    }
+    const QString words = m_dir.filePath(u"words.svg"_s);
+    QVERIFY(writeFile(words, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"200\" height=\"60\">"
+                             "<text x=\"10\" y=\"30\" font-size=\"20\">4006381333931</text></svg>\n"));
+    QTest::newRow("digits as text, no bars") << words << 1 << words + u"\t\tno-code\t-\t"_s + NoCode + u'\n';
+}
+
+void TestScan::drawingsWithText()
+{
+    QFETCH(QString, path);
+    QFETCH(int, exitCode);
+    QFETCH(QString, record);
+    const Run scan = ean13({u"scan"_s, path});
+    QCOMPARE(scan.exitCode, exitCode);
+    QCOMPARE(QString::fromUtf8(scan.out), record);
+    QVERIFY2(scan.err.isEmpty(), scan.err.constData());
 }
 
 void TestScan::usage()

@@ -5,31 +5,13 @@
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QMenu>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-// Runs `act` on the popup or modal window once it is open.
-template <class Act>
-void whenOpen(Act act)
-{
-    auto *poll = new QTimer(qApp);
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act, tries = 0]() mutable {
-        QWidget *w = QApplication::activePopupWidget() ? QApplication::activePopupWidget()
-                                                        : QApplication::activeModalWidget();
-        if (!w && ++tries < 1000)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        if (w)
-            act(w);
-    });
-    poll->start();
-}
 
 // Escape, pressed as a person would once the dialog has the keys; closed all the same if it never
 // gets them, or the test would wait for ever.
@@ -131,9 +113,18 @@ void TestToolkitTexts::contextMenu()
 // The picture window's Save dialog, the toolkit's own (not the desktop's) on every platform.
 void TestToolkitTexts::saveDialog()
 {
+    // A folder and a symbol saved before, in the folder the dialog opens on: the list names their
+    // types.
+    QDir dir(work.path());
+    QVERIFY(dir.mkpath(u"Ранее"_s));
+    QFile earlier(dir.filePath(u"Ранее/4820000000000.svg"_s));
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    QVERIFY(earlier.write("<svg xmlns=\"http://www.w3.org/2000/svg\"/>\n") > 0);
+    earlier.close();
     showPictureOf(u"4820000000000"_s);
     QStringList buttons;
     QStringList labels;
+    QStringList types;
     whenOpen([&](QWidget *w) {
         auto *dialog = qobject_cast<QFileDialog *>(w);
         if (!dialog) {   // no texts read: the comparisons below say so
@@ -145,13 +136,24 @@ void TestToolkitTexts::saveDialog()
             auto *label = dialog->findChild<QLabel *>(QString::fromLatin1(name));
             labels << (label ? label->text() : QString());
         }
+        // The type column of the list, for the folder and, inside it, the symbol.
+        if (auto *list = dialog->findChild<QFileSystemModel *>()) {
+            for (const QString &path : {dir.filePath(u"Ранее"_s), dir.filePath(u"Ранее/4820000000000.svg"_s)}) {
+                list->setRootPath(QFileInfo(path).path());
+                if (QTest::qWaitFor([&] { return list->index(path).isValid(); }))
+                    types << list->index(path).siblingAtColumn(2).data().toString();
+            }
+        }
         dismiss(dialog);
     });
     press(Qt::Key_S, Qt::ControlModifier);
     QTRY_VERIFY(!QApplication::activeModalWidget());
     QCOMPARE(buttons, (QStringList{u"&Сохранить"_s, u"Отмена"_s}));
     QCOMPARE(labels, (QStringList{u"Перейти к:"_s, u"&Имя файла:"_s, u"Типы файлов:"_s}));
-    QCOMPARE(QDir(work.path()).entryList({u"*.svg"_s}), QStringList());   // cancelled: nothing saved
+    QCOMPARE(types.size(), 2);
+    QCOMPARE(types[0], u"Папка"_s);
+    QVERIFY2(!types[1].contains(u"image"_s, Qt::CaseInsensitive), qPrintable(types[1]));   // "SVG image" once
+    QCOMPARE(dir.entryList({u"*.svg"_s}), QStringList());   // cancelled: nothing saved
 }
 
 void TestToolkitTexts::printDialog()

@@ -37,15 +37,15 @@ LoadedModule load()
     return {features, {}};   // stays loaded for the rest of the run
 }
 
-// The module, loaded on the first call; null when it cannot be, which the person is told each
-// time a feature needs it.
+// The module, loaded on the first call; null when it cannot be, which the person is told once for
+// each request that needs it (copy, save, a picture to read), and the request's own boxes left out.
 const Features *features()
 {
     static const LoadedModule loaded = load();
     // Pictures are read on a thread of their own, which must not open windows; the window's side
     // loads the module on its own thread first, and is told there.
     if (!loaded.features && QThread::currentThread() == QCoreApplication::instance()->thread())
-        showMessage(QApplication::activeWindow(),
+        showFailure(QApplication::activeWindow(),
                     u"Не удалось загрузить модуль программы %1: %2. Переустановите программу."_s.arg(
                         QDir::toNativeSeparators(modulePath()), loaded.error));
     return loaded.features;

@@ -217,8 +217,10 @@ void ImageInput::start(std::function<reader::FileCodes(const std::function<bool(
         return;
     }
     // The reader may be a module loaded on first use: loaded here, on the window's thread, which
-    // may tell the person that it cannot be.
+    // may tell the person that it cannot be; then that is all they hear of this picture.
     Q_UNUSED(reader::findCodes(QImage()));
+    if (failureShown())
+        return;
     if (!m_busyCursor) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         m_busyCursor = true;

@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QLibrary>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QPixmap>
 #include <QResource>
 #include <QTranslator>
@@ -136,14 +137,43 @@ void setApplicationIdentity()
     QGuiApplication::setWindowIcon(icon);
 }
 
+namespace {
+
+// Qt 6 moved the file dialog's names of a folder and a drive to a class of its own, and the
+// toolkit's Russian (6.4) has none for it: the dialog's list said "Folder" beside Russian headers.
+// Asked after qtbase_ru, so that its own translation wins once it has one.
+class ToolkitGaps : public QTranslator
+{
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char *context, const char *sourceText, const char *, int) const override
+    {
+        if (qstrcmp(context, "QAbstractFileIconProvider") != 0)
+            return {};
+        if (qstrcmp(sourceText, "Folder") == 0)
+            return u"Папка"_s;
+        if (qstrcmp(sourceText, "Drive") == 0)
+            return u"Диск"_s;
+        return {};
+    }
+};
+
+} // namespace
+
 bool loadToolkitTranslations()
 {
-    // Russian whatever the desktop's language: the program's own texts are Russian too.
+    // Russian whatever the desktop's language: the program's own texts are Russian too. The
+    // locale names the file types in the file dialog ("Изображение SVG"); dates and sizes there
+    // stay as the desktop writes them.
     auto *translator = new QTranslator(QCoreApplication::instance());
     for (const QString &folder : {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
                                   QCoreApplication::applicationDirPath() + u"/translations"_s}) {
-        if (translator->load(u"qtbase_ru"_s, folder))
+        if (translator->load(u"qtbase_ru"_s, folder)) {
+            QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+            QCoreApplication::installTranslator(new ToolkitGaps(QCoreApplication::instance()));
             return QCoreApplication::installTranslator(translator);
+        }
     }
     delete translator;
     return false;

@@ -77,8 +77,16 @@ QWidget *dialogOwner(QWidget *caller)
     return caller;
 }
 
+namespace {
+
+bool failureTold = false;
+
+} // namespace
+
 void showMessage(QWidget *parent, const QString &text)
 {
+    if (failureTold)
+        return;
     // The picture window stays on top of the other windows; a box beneath it would wait out of
     // sight while it holds up the whole program. So the box stays on top as well, and belongs to
     // the picture window while that shows: a desktop keeps a window's boxes above it, even when
@@ -91,4 +99,19 @@ void showMessage(QWidget *parent, const QString &text)
     // belonged to another window; without this the next keystrokes would go nowhere.
     if (parent)
         parent->window()->activateWindow();
+}
+
+void showFailure(QWidget *parent, const QString &text)
+{
+    if (failureTold)
+        return;
+    showMessage(parent, text);
+    failureTold = true;
+    // Everything the request does after the box runs before this: it ends with the request.
+    QMetaObject::invokeMethod(qApp, [] { failureTold = false; }, Qt::QueuedConnection);
+}
+
+bool failureShown()
+{
+    return failureTold;
 }

@@ -34,11 +34,18 @@ void giveFocus(QWidget *widget);
 // The title of the application, the caption of its message boxes.
 extern const QString ApplicationTitle;
 
+// A shown window that stays on top of the others (the picture window), else the caller's: the
+// owner a modal dialog needs to show above every window of the program.
+[[nodiscard]] QWidget *dialogOwner(QWidget *caller);
 // Every message box of the program goes through here: a modal box with one OK button, the
 // application's title and `text`, above every window of the program (the stay-on-top picture
 // window included, to which it then belongs) and with the focus; it returns once the box is
 // dismissed, with `parent`'s window active again, so the caller's focus rules go on from there.
-// A shown window that stays on top of the others (the picture window), else the caller's: the
-// owner a modal dialog needs to show above every window of the program.
-[[nodiscard]] QWidget *dialogOwner(QWidget *caller);
 void showMessage(QWidget *parent, const QString &text);
+// A failure beneath whatever the person asked for (a part of the program that cannot be loaded),
+// shown as showMessage shows a box. It is the one box for that request: until the program is back
+// in its event loop, the boxes the same request would show after it (its caller's own account of
+// the same failure, or a second call that fails alike) are left out, and failureShown() is true,
+// so that a caller can give up quietly.
+void showFailure(QWidget *parent, const QString &text);
+[[nodiscard]] bool failureShown();

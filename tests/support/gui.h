@@ -64,6 +64,26 @@ inline QColor listColour()
     return MainForm->Memo1->palette().color(QPalette::Text);
 }
 
+// Runs `act` once a modal window or a popup is open: polled, since a dialog may be built (and
+// events processed) well before it opens.
+template <class Window = QWidget, class Act>
+void whenOpen(Act act)
+{
+    auto *poll = new QTimer(qApp);
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act, tries = 0]() mutable {
+        auto *w = qobject_cast<Window *>(QApplication::activePopupWidget() ? QApplication::activePopupWidget()
+                                                                           : QApplication::activeModalWidget());
+        if (!w && ++tries < 1000)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        if (w)
+            act(w);
+    });
+    poll->start();
+}
+
 struct SeenBox
 {
     bool shown = false;
