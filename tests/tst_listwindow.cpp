@@ -57,24 +57,6 @@ QString write(const QString &path, const QByteArray &bytes)
     return path;
 }
 
-// Waits for the next modal dialog of the kind, inside its own event loop, and hands it over.
-template <class Dialog>
-void whenOpen(std::function<void(Dialog *)> act)
-{
-    auto *poll = new QTimer(qApp);
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act, tries = 0]() mutable {
-        auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
-        if (!dialog && ++tries < 1000)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        if (dialog)
-            act(dialog);
-    });
-    poll->start();
-}
-
 // Types `path` into the file dialog's name field and presses Enter.
 void answerFileDialog(const QString &path)
 {
