@@ -1,5 +1,7 @@
 #include "record.h"
 
+#include "booktrade.h"
+#include "upce.h"
 #include "utf8.h"
 
 #include <algorithm>
@@ -12,6 +14,13 @@ using namespace ean13::lists;
 // ---- Writing ------------------------------------------------------------------------------
 
 namespace {
+
+// The digits of an accepted code (all ASCII digits), as the checking has them too.
+std::string_view digitsOf(const Checked &c, char (&digits)[EntryChars::Kept])
+{
+    std::copy(c.code.begin(), c.code.begin() + c.codeSize, digits);
+    return std::string_view(digits, static_cast<std::size_t>(c.codeSize));
+}
 
 void putNumber(Output &out, long long n)
 {
@@ -50,6 +59,49 @@ void writeJsonOrigin(Output &out, const Origin *origin)
 
 constexpr std::string_view Ellipsis = "…";
 
+template <class Visit>
+void forEachLineOf(const Checked &c, Visit &&visit)
+{
+    if (c.status == Status::BadLength && !c.lengthError.empty())
+        visit(c.lengthError);
+    else
+        forEachLine(c.status, c.country, std::forward<Visit>(visit));
+}
+
+void putField(Output &out, std::string_view name, std::string_view value)
+{
+    out.put(",\"");
+    out.put(name);
+    out.put("\":\"");
+    out.put(value);
+    out.put('"');
+}
+
+// The same number in the other forms it is known by: a UPC-A number (a 13-digit code beginning
+// with 0) and its zero-suppressed UPC-E form, and for a correct code of the book trade its ISBN-10,
+// ISSN or ISMN. The book numbers have check digits of their own, so a wrong EAN check digit,
+// which says some digit is wrong, gives none.
+void writeOtherForms(Output &out, const Checked &c)
+{
+    if (c.codeSize != CodeLength)
+        return;
+    char buffer[EntryChars::Kept];
+    const std::string_view digits = digitsOf(c, buffer);
+    if (digits[0] == '0') {
+        putField(out, "upc_a", digits.substr(1));
+        if (const auto e = upcEOfGtin13(digits))
+            putField(out, "upc_e", *e);
+    }
+    if (c.status != Status::Ok)
+        return;
+    if (const auto isbn = isbn10Of(digits))
+        putField(out, "isbn10", *isbn);
+    else if (const auto issn = issnOf(digits))
+        putField(out, "issn", *issn);
+    else if (const auto ismn = ismnOf(digits))
+        putField(out, "ismn", *ismn);
+}
+
 } // namespace
 
 void writeTextRecord(Output &out, const Checked &c, const Origin *origin, std::string_view note)
@@ -73,7 +125,7 @@ void writeTextRecord(Output &out, const Checked &c, const Origin *origin, std::s
         out.put(c.country.empty() ? c.issuer : c.country);
     } else {
         out.put("-\t");
-        forEachLine(c.status, c.country, [&out](std::string_view line) { out.put(line); });   // the one error line
+        forEachLineOf(c, [&out](std::string_view line) { out.put(line); });   // the one error line
     }
     if (!note.empty()) {
         out.put('\t');
@@ -120,7 +172,7 @@ void endJsonRecord(Output &out, const Checked &c, std::string_view note)
     out.put("\",\"lines\":[");
     bool first = true;
     // What the window's results list would show, one line at a time.
-    forEachLine(c.status, c.country, [&](std::string_view line) {
+    forEachLineOf(c, [&](std::string_view line) {
         if (!first)
             out.put(',');
         first = false;
@@ -146,6 +198,7 @@ void endJsonRecord(Output &out, const Checked &c, std::string_view note)
         out.put(",\"issuer\":\"");
         out.put(c.issuer);
         out.put('"');
+        writeOtherForms(out, c);
         if (c.codeSize == CodeLength) {
             Code code;
             for (int i = 0; i < c.codeSize; ++i)

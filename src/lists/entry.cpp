@@ -1,5 +1,7 @@
 #include "entry.h"
 
+#include "booktrade.h"
+#include "upce.h"
 #include "utf8.h"
 
 #include <algorithm>
@@ -35,10 +37,62 @@ Checked byTheWindowsRules(const Code &cut)
     return c;
 }
 
+std::string_view digitsOf(const Checked &c, char (&digits)[EntryChars::Kept])
+{
+    std::copy(c.code.begin(), c.code.begin() + c.codeSize, digits);   // accepted: all ASCII digits
+    return std::string_view(digits, static_cast<std::size_t>(c.codeSize));
+}
+
+// --upce: 6 to 8 digits are a UPC-E number and stand for the UPC-A number they expand to; 12 and
+// 13 digits are analysed as usual, and refused if they have no UPC-E form.
+Checked checkAsUpcE(const EntryChars &e)
+{
+    const long long length = e.length();
+    if (length >= 6 && length <= 8) {
+        std::u32string entry;
+        for (int i = 0; i < e.kept(); ++i)
+            entry += e[i];
+        const UpcEEntry upcE = readUpcE(entry);
+        if (upcE.status == Status::Ok) {
+            Code upcA;
+            for (char d : upcE.upcA)
+                upcA.append(static_cast<unsigned char>(d));
+            return byTheWindowsRules(upcA);
+        }
+        Checked c;
+        c.status = upcE.status;
+        std::copy(entry.begin(), entry.end(), c.code.begin());
+        c.codeSize = static_cast<int>(entry.size());
+        return c;
+    }
+    Checked c;
+    if (length == UpcLength || length == CodeLength) {
+        c = byTheWindowsRules(codeOf(e, static_cast<int>(length)));
+        char digits[EntryChars::Kept];
+        if (c.accepted() && !upcEOfGtin13(digitsOf(c, digits))) {
+            const Checked refused = c;
+            c = Checked{};
+            c.status = Status::NotUpcE;
+            c.code = refused.code;
+            c.codeSize = refused.codeSize;
+            c.padded = refused.padded;
+        }
+        return c;
+    }
+    c.codeSize = std::min(e.kept(), CodeLength);
+    for (int i = 0; i < c.codeSize; ++i)
+        c.code[static_cast<std::size_t>(i)] = e[i];
+    c.cut = length > c.codeSize;
+    c.lengthError = UpcELengthError;   // the window's message names 12 and 13 only
+    return c;
+}
+
 } // namespace
 
 Checked checkEntry(const EntryChars &e, const Rules &rules)
 {
+    if (rules.upce)
+        return checkAsUpcE(e);
     if (rules.asTyped)   // the cut is part of the window's rule, not a fault of the entry
         return byTheWindowsRules(codeOf(e, std::min(e.kept(), CodeLength)));
 

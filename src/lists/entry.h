@@ -17,6 +17,7 @@ struct Rules
     bool asTyped = false;   // as the window's field takes it: the first 13 characters
     bool clean = false;     // spaces and hyphens anywhere are dropped first
     bool gtin = false;      // 8, 12, 13 and 14 digits, each its own kind of GTIN
+    bool upce = false;      // 6 to 8 digits a UPC-E number; 12 and 13 digits must have a UPC-E form
 };
 
 // The characters of one entry as they stream past: the first few are kept, all are counted.
@@ -56,6 +57,7 @@ struct Checked
     std::optional<int> expectedCheckDigit;   // accepted codes only
     std::string_view country;          // accepted 13-digit codes: the window's country text
     std::string_view issuer;           // accepted codes: who issued the number, by GS1's list
+    std::string_view lengthError;      // where the window's does not fit the lengths asked for
 
     [[nodiscard]] bool accepted() const noexcept { return status == Status::Ok || status == Status::BadCheckDigit; }
     // The window draws 13-digit codes only, and only those typed with all 13 digits.
