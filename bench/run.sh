@@ -20,6 +20,9 @@ echo
 echo "== ean13 --csv against Python's csv module and python-stdnum"
 /usr/bin/python3 bench/csv_vs_python.py "$bin"/ean13
 echo
+echo "== The list window filling from a 1,000,000-row CSV file against ean13 --csv --column"
+/usr/bin/python3 bench/listwindow_vs_ean13.py "$bin"/ean13 "$bin"/listwindow_fill
+echo
 echo "== ean13 over an XLSX file against openpyxl and python-stdnum"
 /usr/bin/python3 bench/sheets_vs_python.py "$bin"/ean13
 echo

@@ -34,7 +34,9 @@ extra=$(cd "$work/usr" && find . -type f | sed 's|^\./||' | sort | comm -23 - <(
 [ -z "$extra" ] || fail "installed but not expected: $extra"
 
 desktop-file-validate "$work/usr/share/applications/$id.desktop" || fail "desktop-file-validate"
-grep -qx 'Exec=barcode-analyser' "$work/usr/share/applications/$id.desktop" || fail "the menu entry's command"
+grep -qx 'Exec=barcode-analyser %F' "$work/usr/share/applications/$id.desktop" || fail "the menu entry's command"
+grep -qx 'MimeType=text/csv;text/tab-separated-values;text/plain;' "$work/usr/share/applications/$id.desktop" ||
+    fail "the lists the menu entry opens"
 grep -qx 'Icon=barcode-analyser' "$work/usr/share/applications/$id.desktop" || fail "the menu entry's icon"
 appstreamcli validate --no-net "$work/usr/share/metainfo/$id.metainfo.xml" >"$work/as.log" 2>&1 ||
     { cat "$work/as.log"; fail "appstreamcli validate"; }

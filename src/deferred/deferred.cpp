@@ -117,6 +117,13 @@ ean13::WriteError ean13::saveWhole(const QString &path, const QByteArray &bytes)
     return {WriteProblem::System, 0, deferred::modulePath()};
 }
 
+ean13::WriteError ean13::saveXlsx(const QString &path, const TextTable &table, const QString &sheetName)
+{
+    if (const deferred::Features *f = deferred::features())
+        return f->saveXlsx(path, table, sheetName);
+    return {WriteProblem::System, 0, deferred::modulePath()};
+}
+
 std::optional<ean13::SymbolFormat> ean13::symbolFormat(QStringView name)
 {
     const deferred::Features *f = deferred::features();

@@ -1,5 +1,5 @@
 // What the window program loads only when it is first used: reading codes from pictures, and
-// writing and printing symbols. They bring in zxing-cpp, zbar and the toolkit's printing (with the
+// writing and printing symbols (and the list window's report as an Excel workbook). They bring in zxing-cpp, zbar and the toolkit's printing (with the
 // printing system), which the first window never needs; a start that mapped them all, with the
 // SVG window icon, took 1.4 times as long as one without them. The module barcode-analyser-features
 // holds them; this library gives the window program the same functions as the reader, the writer
@@ -9,6 +9,7 @@
 #include "printing.h"
 #include "reader.h"
 #include "symbolwriter.h"
+#include "xlsxreport.h"
 #include "wholefile.h"
 
 namespace deferred {
@@ -18,7 +19,7 @@ namespace deferred {
 struct Features
 {
     int size = sizeof(Features);
-    int version = 4;
+    int version = 5;
     reader::Codes (*findCodes)(const QImage &, const reader::GiveUp &) = nullptr;
     reader::FileCodes (*readCodes)(const QString &, const reader::GiveUp &) = nullptr;
     reader::LoadedImage (*loadImageData)(const QByteArray &) = nullptr;
@@ -29,6 +30,7 @@ struct Features
     std::optional<ean13::SymbolFormat> (*symbolFormat)(QStringView) = nullptr;
     QString (*suffix)(ean13::SymbolFormat) = nullptr;
     ean13::PrintResult (*printSymbol)(QWidget *, const QString &, const ean13::Symbol &, double) = nullptr;
+    ean13::WriteError (*saveXlsx)(const QString &, const ean13::TextTable &, const QString &) = nullptr;
 };
 
 // The module's one exported function: `const Features *barcodeAnalyserFeatures()`.

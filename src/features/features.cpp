@@ -18,6 +18,7 @@ const deferred::Features Table = [] {
     f.symbolFormat = &ean13::symbolFormat;
     f.suffix = &ean13::suffix;
     f.printSymbol = &ean13::printSymbol;
+    f.saveXlsx = &ean13::saveXlsx;
     return f;
 }();
 

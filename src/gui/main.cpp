@@ -2,6 +2,7 @@
 
 #include "helper.h"
 #include "imageinput.h"
+#include "listwindow.h"
 #include "painter.h"
 #include "startup.h"
 #include "windows.h"
@@ -137,6 +138,7 @@ TMainForm::TMainForm(QWidget *parent)
     connect(Button5, &QPushButton::clicked, this, &TMainForm::Button5Click);
 
     new ImageInput(this, Edit1, [this] { Edit1KeyPress(); });   // codes from pictures dropped or pasted
+    new ListInput(this, Edit1, [this] { Edit1KeyPress(); });    // lists: Ctrl+O, dropped, named at start
 }
 
 void TMainForm::setResultsColour(const QColor &colour)

@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "listwindow.h"
 #include "version.h"
 #include "windows.h"
 
@@ -53,6 +54,8 @@ void describeCommandLine(QCommandLineParser &parser)
         u" For many numbers at once, see ean13."_s);
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addPositionalArgument(u"FILE"_s, u"Lists of codes (CSV or text) to check, each shown in a list window."_s,
+                                 u"[FILE...]"_s);
 }
 
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
@@ -216,18 +219,20 @@ int runAnalyser(int &argc, char **argv, QObject *mainWindowWatcher)
     lastQuestion.reset();   // the toolkit is connected now
 #endif
     setApplicationIdentity();
-    {
-        // Qt's own options (-platform, -style...) are gone from arguments() by now; what is left
-        // must be ours, or it is a mistake worth saying.
-        QCommandLineParser parser;
-        describeCommandLine(parser);
-        parser.process(app);
-    }
+    // Qt's own options (-platform, -style...) are gone from arguments() by now; what is left
+    // must be ours, or it is a mistake worth saying.
+    QCommandLineParser parser;
+    describeCommandLine(parser);
+    parser.process(app);
     loadToolkitTranslations();   // before any window, so that every dialog and menu it opens is Russian
     Forms forms;
     if (mainWindowWatcher)
         forms.mainForm.installEventFilter(mainWindowWatcher);
     forms.mainForm.show();
+    if (const QStringList lists = parser.positionalArguments(); !lists.isEmpty()) {
+        if (auto *input = forms.mainForm.findChild<ListInput *>())
+            input->open(lists);
+    }
     // The other two windows do not keep the program running: closing the main window ends it.
     return app.exec() == 0 ? 0 : 1;
 }

@@ -33,6 +33,11 @@ QAction *makeAction(QWidget *window, const QString &text, const QKeySequence &ke
     return action;
 }
 
+
+const QString NotReadBack = u"Проверка не прошла: декодер не прочитал нарисованный штрих-код. Ничего не записано."_s;
+
+} // namespace
+
 // Why a file was not saved, in the words of the rest of the window; the system's own words for
 // anything rarer.
 QString writeReason(const ean13::WriteError &e)
@@ -61,10 +66,6 @@ QString writeReason(const ean13::WriteError &e)
     default: return e.systemText;
     }
 }
-
-const QString NotReadBack = u"Проверка не прошла: декодер не прочитал нарисованный штрих-код. Ничего не записано."_s;
-
-} // namespace
 
 SymbolActions::SymbolActions(QWidget *window, std::function<QString()> code)
     : QObject(window),

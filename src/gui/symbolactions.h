@@ -10,6 +10,13 @@
 class QAction;
 class QWidget;
 
+namespace ean13 {
+struct WriteError;
+}
+
+// Why a file was not saved, in the words of the windows (the list window's report too).
+[[nodiscard]] QString writeReason(const ean13::WriteError &error);
+
 class SymbolActions : public QObject
 {
     Q_OBJECT
