@@ -1,8 +1,10 @@
-// ean13 render: standard EAN-13 symbols as SVG, PNG or PDF files, each read back by a barcode
-// decoder before it is written.
+// ean13 render: standard symbols of the EAN/UPC family (EAN-13, UPC-A, EAN-8, UPC-E, each with
+// or without a 2- or 5-digit add-on) as SVG, PNG or PDF files, each read back by a barcode decoder
+// before it is written.
 #include "input.h"
 #include "status.h"
 #include "symbolwriter.h"
+#include "upce.h"
 #include "version.h"
 #include "wholefile.h"
 
@@ -56,29 +58,118 @@ constexpr std::size_t MaxEntryBytes = 80;
 // files of a group wait for the disk together.
 constexpr std::size_t GroupSize = 256;
 
-// One entry as the analysis takes it, and whether a symbol may be made of it.
+// One entry as it was given, and the symbol that may be made of it.
 struct Entry
 {
     std::string text;
-    long long length = 0;   // in bytes, of which `text` holds at most MaxEntryBytes + 2
-    ean13::Code code;       // 13 digits when accepted
+    long long length = 0;          // in bytes, of which `text` holds at most MaxEntryBytes + 2
+    ean13::SymbolRequest request;  // when accepted
     std::string refusal;
 };
 
-Entry judge(Entry e)
+bool allDigits(std::string_view s)
 {
-    const ean13::Analysis a = ean13::analyse(ean13::asciiCode(e.text));
-    // The analysis looks at the first 13 characters only; a symbol of them would not be what was asked for.
-    const bool tooLong = e.length > static_cast<long long>(ean13::CodeLength);
-    if (tooLong || !a.accepted()) {
-        e.refusal = ean13::cli::excerpt(e.text) + ": not a 12- or 13-digit code";
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Which symbology an entry's number makes: the one asked for, or by its length.
+std::optional<ean13::Symbology> symbologyOf(std::optional<ean13::Symbology> asked, std::size_t digits)
+{
+    if (asked)
+        return asked;
+    switch (digits) {
+    case 8: return ean13::Symbology::Ean8;
+    case 12: return ean13::Symbology::UpcA;
+    case 13: return ean13::Symbology::Ean13;
+    default: return std::nullopt;
+    }
+}
+
+// What the symbology takes, said when an entry is not that.
+std::string expected(std::optional<ean13::Symbology> asked)
+{
+    if (!asked)
+        return "not an 8-, 12- or 13-digit code";
+    switch (*asked) {
+    case ean13::Symbology::Ean13: return "not a 12- or 13-digit code";
+    case ean13::Symbology::UpcA: return "not a UPC-A number: 12 digits, or 13 beginning with 0";
+    case ean13::Symbology::Ean8: return "not an 8-digit code";
+    case ean13::Symbology::UpcE:
+        return "not a UPC-E number: 8 digits beginning with 0 or 1, or a UPC-A number of 12 digits (13 beginning with 0)";
+    }
+    return {};
+}
+
+Entry judge(Entry e, std::optional<ean13::Symbology> asked)
+{
+    const std::string &text = e.text;
+    // CODE or CODE+ADDON; nothing past the longest of these is a code (the text holds a little more).
+    const bool tooLong = e.length > static_cast<long long>(ean13::CodeLength + 1 + 5);
+    const std::size_t plus = text.find('+');
+    const std::string main = text.substr(0, plus);
+    const std::string addOn = plus == std::string::npos ? std::string() : text.substr(plus + 1);
+    const std::optional<ean13::Symbology> symbology = symbologyOf(asked, main.size());
+    if (tooLong || !allDigits(main) || !symbology || main.size() > static_cast<std::size_t>(ean13::CodeLength)) {
+        e.refusal = ean13::cli::excerpt(text) + ": " + expected(asked);
         return e;
     }
-    e.code = a.entry.code;
-    if (a.status == ean13::Status::BadCheckDigit) {
-        e.refusal = ean13::cli::excerpt(e.text) + ": wrong check digit, it should be " + std::to_string(*a.expectedCheckDigit)
-                    + " (" + ean13::asciiText(*ean13::correctedCode(a)) + "); no file written";
+    if (plus != std::string::npos && (!allDigits(addOn) || (addOn.size() != 2 && addOn.size() != 5))) {
+        e.refusal = ean13::cli::excerpt(text) + ": the add-on after '+' must be 2 or 5 digits";
+        return e;
     }
+    // The digits of the symbol, and the GTIN whose check digit they carry.
+    std::string digits = main;
+    std::string gtin = main;
+    switch (*symbology) {
+    case ean13::Symbology::Ean13:
+        if (main.size() == ean13::UpcLength)
+            digits = gtin = "0" + main;   // a UPC-A number as the equal EAN-13 number
+        else if (main.size() != ean13::CodeLength)
+            digits.clear();
+        break;
+    case ean13::Symbology::UpcA:
+        if (main.size() == ean13::CodeLength && main[0] == '0')
+            digits = gtin = main.substr(1);
+        else if (main.size() != ean13::UpcLength)
+            digits.clear();
+        break;
+    case ean13::Symbology::Ean8:
+        if (main.size() != 8)
+            digits.clear();
+        break;
+    case ean13::Symbology::UpcE:
+        if (main.size() == 8) {
+            // Its own check digit is the UPC-A number's.
+            const std::optional<std::string> upcA = ean13::expandUpcE(main.substr(0, 7));
+            digits = upcA ? main : std::string();
+            gtin = upcA ? *upcA + main[7] : std::string();
+        } else if (main.size() == ean13::UpcLength || (main.size() == ean13::CodeLength && main[0] == '0')) {
+            gtin = main.substr(main.size() - ean13::UpcLength);
+            const std::optional<std::string> upcE = ean13::suppressUpcA(gtin.substr(0, 11));
+            if (!upcE) {
+                e.refusal = ean13::cli::excerpt(text) + ": the UPC-A number " + gtin
+                            + " cannot be zero-suppressed into UPC-E; no file written";
+                return e;
+            }
+            digits = *upcE + gtin.back();
+        } else {
+            digits.clear();
+        }
+        break;
+    }
+    if (digits.empty()) {
+        e.refusal = ean13::cli::excerpt(text) + ": " + expected(asked);
+        return e;
+    }
+    const int wanted = ean13::gtinCheckDigit(gtin);
+    if (gtin.back() - '0' != wanted) {
+        std::string corrected = digits;
+        corrected.back() = static_cast<char>('0' + wanted);
+        e.refusal = ean13::cli::excerpt(text) + ": wrong check digit, it should be " + std::to_string(wanted) + " ("
+                    + corrected + "); no file written";
+        return e;
+    }
+    e.request = {*symbology, std::move(digits), addOn};
     return e;
 }
 
@@ -160,17 +251,33 @@ struct Outcome
     std::string message;
 };
 
-std::string fileName(const ean13::Code &code, ean13::SymbolFormat format)
+// The symbol's digits, and '+' and the add-on's.
+std::string fileName(const ean13::SymbolRequest &r, ean13::SymbolFormat format)
 {
-    return ean13::asciiText(code) + "." + ean13::suffix(format).toStdString();
+    return r.digits + (r.addOn.empty() ? "" : "+" + r.addOn) + "." + ean13::suffix(format).toStdString();
 }
 
-// The code as a number: what tells two entries of one file name apart in a batch, at 8 bytes a code.
-std::uint64_t key(const ean13::Code &code)
+// The file name as two numbers: what tells two entries of one file name apart in a batch, at 16
+// bytes a code. A leading 1 keeps the count of digits (0012 and 012 differ); within one run a
+// count of digits stands for one symbology.
+struct Key
 {
-    std::uint64_t k = 0;
-    for (const char32_t c : code)
-        k = k * 10 + (c - U'0');
+    std::uint64_t digits = 1;
+    std::uint32_t addOn = 1;
+    bool operator==(const Key &o) const { return digits == o.digits && addOn == o.addOn; }
+};
+struct KeyHash
+{
+    std::size_t operator()(const Key &k) const { return std::hash<std::uint64_t>()(k.digits * 1000003u ^ k.addOn); }
+};
+
+Key key(const ean13::SymbolRequest &r)
+{
+    Key k;
+    for (const char c : r.digits)
+        k.digits = k.digits * 10 + static_cast<std::uint64_t>(c - '0');
+    for (const char c : r.addOn)
+        k.addOn = k.addOn * 10 + static_cast<std::uint32_t>(c - '0');
     return k;
 }
 
@@ -213,6 +320,7 @@ void removeMadeFolders(const Target &target)
 // What the command line asks for.
 struct RenderOptions
 {
+    std::optional<ean13::Symbology> symbology;   // by each code's length when not given
     std::optional<ean13::SymbolFormat> format;   // by OUT's name when not given
     ean13::RenderSettings settings;
     bool xAsked = false;                         // --x-dim given: a change of it is worth a word
@@ -224,43 +332,68 @@ struct RenderOptions
 ean13::cli::Parsed<RenderOptions> parseArguments(int argc, char **argv)
 {
     using ean13::cli::Answered;
-    CLI::App app("Writes standard EAN-13 symbols (and UPC-A numbers as EAN-13) as SVG, PNG or PDF files.\n"
-                 "Every symbol is read back by a barcode decoder before its file is written; a file is\n"
-                 "written whole or not at all.",
+    CLI::App app("Writes standard symbols of the EAN/UPC family as SVG, PNG or PDF files: EAN-13, UPC-A,\n"
+                 "EAN-8 and UPC-E, each with or without a 2- or 5-digit add-on. Every symbol is read back\n"
+                 "by a barcode decoder before its file is written; a file is written whole or not at all.",
                  "ean13 render");
     RenderOptions o;
     std::string formatName;
+    std::string symbologyName;
     std::optional<double> height;
     bool noText = false;
     app.set_version_flag("--version", "ean13 render (Barcode Analyser) " BARCODE_ANALYSER_VERSION);
+    app.add_option("--symbology", symbologyName,
+                   "ean13, upca, ean8 or upce (default: by the number of digits: 8 EAN-8, 12 UPC-A,\n"
+                   "13 EAN-13)");
     app.add_option("--format", formatName, "svg, png or pdf (default: OUT's extension, else svg)");
     auto *xOption = app.add_option("--x-dim", o.settings.symbol.xMm, "X-dimension, the narrowest bar, in mm: 0.264 to 0.660")
                         ->default_val(ean13::NominalXmm);
     app.add_option("--dpi", o.settings.dpi,
                    "PNG resolution: a whole number of pixels to a module, the nearest to X that keeps X in its range")
         ->default_val(ean13::DefaultDpi);
-    app.add_option("--height", height, "height of the data bars in mm (default: 22.85 mm scaled with X)");
+    app.add_option("--height", height, "height of the data bars in mm (default: 22.85 mm, EAN-8's 18.23 mm, scaled with X)");
     app.add_option("--bwr", o.settings.symbol.bwrMm, "bar width reduction in mm, for print gain: 0 to a quarter of X")->default_val(0);
     app.add_flag("--no-text", noText, "no human-readable digits");
-    app.add_flag("--margin-indicator", o.settings.symbol.marginIndicator, "'>' in the right quiet zone");
+    app.add_flag("--margin-indicator", o.settings.symbol.marginIndicator,
+                 "'>' in the right quiet zone (after an add-on, if any), and '<' in the left one\n"
+                 "of EAN-8; UPC-A and UPC-E have none");
     app.add_option("-o,--output", o.out,
                    "where the symbols go: a directory (an existing one, a name ending in /, made when\n"
-                   "missing, or any new name for several codes) receives <13 digits>.<format> a code;\n"
-                   "a file for one CODE (no extension: SVG); - standard output")
+                   "missing, or any new name for several codes) receives <digits>[+<add-on>].<format>\n"
+                   "a code, the digits of the symbol; a file for one CODE (no extension: SVG); -\n"
+                   "standard output")
         ->required();
     app.add_option("-i,--input", o.input, "a file of codes, one a line (- for standard input)");
-    app.add_option("CODE", o.codes, "12 or 13 digits");
-    app.footer("OUT: a regular file is replaced only once its new content is whole and on disk, and keeps\n"
+    app.add_option("CODE", o.codes, "8, 12 or 13 digits, and +NN or +NNNNN for an add-on");
+    app.footer("CODE: the digits with their check digit, which is verified (a wrong one writes no file);\n"
+               "the symbology follows from the number of digits unless --symbology says it:\n"
+               "  ean13 render -o a.svg 5901234123457                      EAN-13\n"
+               "  ean13 render -o a.svg 036000291452                       UPC-A: number system and\n"
+               "                                                           check digit in small type\n"
+               "  ean13 render -o a.svg 96385074                           EAN-8\n"
+               "  ean13 render -o a.svg --symbology upce 01234565          UPC-E: number system (0 or\n"
+               "                                                           1), six digits, the check\n"
+               "                                                           digit of its UPC-A number\n"
+               "  ean13 render -o a.svg --symbology upce 012345000065      the same UPC-E, from its\n"
+               "                                                           UPC-A number (refused if\n"
+               "                                                           it has no UPC-E form)\n"
+               "  ean13 render -o a.svg 9771234567003+05                   EAN-13, 2-digit add-on\n"
+               "  ean13 render -o a.svg 9780306406157+51295                EAN-13, 5-digit add-on\n"
+               "  ean13 render -o a.svg 036000291452+12                    UPC-A, 2-digit add-on\n"
+               "--symbology ean13 draws a 12-digit UPC-A number as the equal EAN-13 symbol (a 0 in\n"
+               "front); --symbology upca takes 13 digits beginning with 0 as UPC-A.\n"
+               "\n"
+               "OUT: a regular file is replaced only once its new content is whole and on disk, and keeps\n"
                "its old bytes if anything fails; a link to a file is followed, a link to nothing refused. A\n"
                "device, a pipe or a socket is written into, never replaced; /dev/stdout writes to standard\n"
                "output as the shell opened it (>> appends). In a directory, each file is written under a\n"
                "temporary name and renamed; a name there that is a symbolic link, a device, a pipe or a\n"
-               "socket is refused and left alone; two codes of one file name (036000291452 and\n"
-               "0036000291452) give one file. A directory that this run made and that received no file is\n"
+               "socket is refused and left alone; two codes of one file name (012345000058 and\n"
+               "01234558 as UPC-E) give one file. A directory that this run made and that received no file is\n"
                "removed again.\n"
                "\n"
-               "Exit status: 0 every file written, 1 some code refused (not 12 or 13 digits, a wrong\n"
-               "check digit, or not read back), 2 a usage error, a size out of range or a file that\n"
+               "Exit status: 0 every file written, 1 some code refused (not a code of the symbology, a\n"
+               "wrong check digit, or not read back), 2 a usage error, a size out of range or a file that\n"
                "cannot be written.");
     try {
         app.parse(argc, argv);
@@ -276,6 +409,8 @@ ean13::cli::Parsed<RenderOptions> parseArguments(int argc, char **argv)
     o.xAsked = xOption->count() > 0;
     if (o.codes.empty() && o.input.empty())
         return Answered{usageError("give a CODE or -i FILE")};
+    if (!symbologyName.empty() && !(o.symbology = ean13::symbologyOfName(symbologyName)))
+        return Answered{usageError("unknown symbology '" + symbologyName + "': ean13, upca, ean8 or upce")};
     if (!formatName.empty() && !(o.format = ean13::symbolFormat(QString::fromStdString(formatName))))
         return Answered{usageError("unknown format '" + formatName + "': svg, png or pdf")};
     return o;
@@ -387,7 +522,7 @@ private:
             } else if (m_options.input.empty() || !m_lines.next(e)) {
                 break;
             }
-            m_entries.push_back(judge(std::move(e)));
+            m_entries.push_back(judge(std::move(e), m_options.symbology));
         }
         return !m_entries.empty();
     }
@@ -401,9 +536,9 @@ private:
             const Entry &e = m_entries[i];
             if (!e.refusal.empty()) {
                 m_outcomes[i] = {ExitFindings, e.refusal};
-            } else if (m_target.kind == Target::Folder && !m_named.insert(key(e.code)).second) {
+            } else if (m_target.kind == Target::Folder && !m_named.insert(key(e.request)).second) {
                 m_outcomes[i] = {ExitSuccess, ean13::cli::excerpt(e.text) + ": the same file as an earlier code of this run, "
-                                                  + fileName(e.code, m_format) + "; written once"};
+                                                  + fileName(e.request, m_format) + "; written once"};
             } else {
                 m_draw[i] = true;
             }
@@ -424,13 +559,14 @@ private:
                     if (!m_draw[i])
                         continue;
                     const Entry &e = m_entries[i];
-                    ean13::Rendered r = ean13::renderSymbol(e.code, m_format, m_options.settings);
+                    ean13::Rendered r = ean13::renderSymbol(e.request, m_format, m_options.settings);
                     if (r.error != ean13::RenderError::None) {
+                        const std::string read = e.request.digits + (e.request.addOn.empty() ? "" : "+" + e.request.addOn);
                         m_outcomes[i] = {ExitFindings, ean13::cli::excerpt(e.text) + ": the decoder did not read the symbol back as "
-                                                           + ean13::asciiText(e.code) + "; no file written"};
+                                                           + read + "; no file written"};
                         m_draw[i] = false;
                     } else if (m_folder) {
-                        m_staged[i] = m_folder->stage(QString::fromStdString(fileName(e.code, m_format)), r.bytes);
+                        m_staged[i] = m_folder->stage(QString::fromStdString(fileName(e.request, m_format)), r.bytes);
                     } else {
                         m_bytes[i] = std::move(r.bytes);
                     }
@@ -450,7 +586,7 @@ private:
             std::string where = m_options.out;
             if (m_folder) {
                 e = m_staged[i].error;
-                where = local(QDir(m_target.path).filePath(QString::fromStdString(fileName(m_entries[i].code, m_format))));
+                where = local(QDir(m_target.path).filePath(QString::fromStdString(fileName(m_entries[i].request, m_format))));
             } else {
                 e = m_target.kind == Target::Stdout ? ean13::writeToDescriptor(1, m_bytes[i]) : ean13::saveWhole(m_target.path, m_bytes[i]);
             }
@@ -480,7 +616,7 @@ private:
     const ean13::SymbolFormat m_format;
     std::optional<ean13::FolderWriter> &m_folder;
     QThreadPool *const m_pool = QThreadPool::globalInstance();
-    std::unordered_set<std::uint64_t> m_named;   // the codes of this batch so far
+    std::unordered_set<Key, KeyHash> m_named;   // the file names of this batch so far
     std::size_t m_nextCode = 0;
     std::vector<Entry> m_entries;
     std::vector<Outcome> m_outcomes;

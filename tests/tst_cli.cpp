@@ -472,14 +472,14 @@ void TestCli::messagesShowNoControlCharacters_data()
     QTest::newRow("render: an entry on a line of -i")
         << QStringLiteral(RENDER_EXE) << QStringList{u"-o"_s, u"out"_s, u"-i"_s, u"codes.txt"_s}
         << QByteArray("\x1b]0;title\x07\n4820000000000\n") << 1
-        << QByteArray("ean13 render: \\x1b]0;title\\x07: not a 12- or 13-digit code\n");
+        << QByteArray("ean13 render: \\x1b]0;title\\x07: not an 8-, 12- or 13-digit code\n");
     QTest::newRow("render: a line of megabytes, cut where a character ends")
         << QStringLiteral(RENDER_EXE) << QStringList{u"-o"_s, u"out"_s, u"-i"_s, u"codes.txt"_s}
         << QByteArray(63, 'x') + u"Ж"_s.repeated(1 << 20).toUtf8() + '\n' << 1
-        << QByteArray(63, 'x').prepend("ean13 render: ") + "\xe2\x80\xa6: not a 12- or 13-digit code\n";
+        << QByteArray(63, 'x').prepend("ean13 render: ") + "\xe2\x80\xa6: not an 8-, 12- or 13-digit code\n";
     QTest::newRow("render: a code argument")
         << QStringLiteral(RENDER_EXE) << QStringList{u"-o"_s, u"out.svg"_s, u"48200\r\n\x1b[2J"_s} << QByteArray() << 1
-        << QByteArray("ean13 render: 48200\\x0d\\x0a\\x1b[2J: not a 12- or 13-digit code\n");
+        << QByteArray("ean13 render: 48200\\x0d\\x0a\\x1b[2J: not an 8-, 12- or 13-digit code\n");
     QTest::newRow("render: an unknown format")
         << QStringLiteral(RENDER_EXE) << QStringList{u"-o"_s, u"out"_s, u"--format"_s, osc, u"4820000000000"_s}
         << QByteArray() << 2

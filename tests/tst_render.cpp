@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QtTest>
 
+#include <climits>
+
 #include <sys/socket.h>
 #include <sys/sysmacros.h>
 #include <sys/stat.h>
@@ -75,6 +77,8 @@ private slots:
     void everyFirstDigitInEveryFormatReadsBack();
     void pngGeometry_data();
     void pngGeometry();
+    void familyGeometry_data();
+    void familyGeometry();
     void physicalSize_data();
     void physicalSize();
     void svgNeedsNoFont();
@@ -131,10 +135,11 @@ void TestRender::everyFirstDigitInEveryFormatReadsBack()
     QCOMPARE(r.exitCode, 0);
     QStringList expected;
     for (const QString &c : Codes)
-        expected << c + u'.' + format;
-    QCOMPARE(filesIn(dir), expected);   // the UPC-A number under its 13 digits
+        expected << (c == Codes.front() ? UpcA : c) + u'.' + format;
+    QCOMPARE(filesIn(dir), expected);   // the UPC-A number as UPC-A, under its 12 digits
+    // UPC-A's bars are EAN-13's with a 0 in front: read as EAN-13, its 13 digits.
     for (const QString &c : Codes)
-        QCOMPARE(readBack(rasterOfFile(dir + u'/' + c + u'.' + format, m_dir.path())), c);
+        QCOMPARE(readBack(rasterOfFile(dir + u'/' + (c == Codes.front() ? UpcA : c) + u'.' + format, m_dir.path())), c);
 }
 
 void TestRender::pngGeometry_data()
@@ -194,6 +199,150 @@ void TestRender::pngGeometry()
     QCOMPARE(inkBetween(0, 11) > 0, text);        // the first digit, in the left quiet zone
     QCOMPARE(inkBetween(14, 21) > 0, text);       // the second, under its own seven modules
     QCOMPARE(inkBetween(106, 113) > 0, indicator);
+}
+
+// Each symbology's layout measured on a PNG at exactly 3 pixels a module: the modules and quiet
+// zones along a row, which bars reach down as far as the guards, the add-on's bars below its
+// digits, and where the characters stand and how tall they are.
+void TestRender::familyGeometry_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("symbology");
+    QTest::addColumn<QString>("digits");
+    QTest::addColumn<QString>("addOn");
+    QTest::addColumn<int>("leftQuiet");
+    QTest::addColumn<int>("modules");
+    QTest::addColumn<int>("rightQuiet");   // after the main symbol, or the add-on's own
+    QTest::addColumn<int>("longBars");     // of the main symbol
+    QTest::addColumn<QString>("outside");  // 'l'/'s': a large or small character left and right of the bars, '-' none
+    using S = ean13::Symbology;
+    QTest::newRow("EAN-13") << QStringList{u"5901234123457"_s} << int(S::Ean13) << u"5901234123457"_s << QString() << 11 << 95 << 7
+                            << 6 << u"l-"_s;
+    QTest::newRow("UPC-A") << QStringList{u"036000291452"_s} << int(S::UpcA) << u"036000291452"_s << QString() << 9 << 95 << 9
+                           << 10 << u"ss"_s;
+    QTest::newRow("EAN-8") << QStringList{u"96385074"_s} << int(S::Ean8) << u"96385074"_s << QString() << 7 << 67 << 7 << 6
+                           << u"--"_s;
+    QTest::newRow("UPC-E") << QStringList{u"--symbology"_s, u"upce"_s, u"01234565"_s} << int(S::UpcE) << u"01234565"_s << QString()
+                           << 9 << 51 << 7 << 5 << u"ss"_s;
+    QTest::newRow("EAN-13+2") << QStringList{u"9771234567003+05"_s} << int(S::Ean13) << u"9771234567003"_s << u"05"_s << 11 << 95
+                              << 5 << 6 << u"l-"_s;
+    QTest::newRow("UPC-A+5") << QStringList{u"036000291452+51295"_s} << int(S::UpcA) << u"036000291452"_s << u"51295"_s << 9 << 95
+                             << 5 << 10 << u"ss"_s;
+    QTest::newRow("EAN-8+5") << QStringList{u"96385074+12345"_s} << int(S::Ean8) << u"96385074"_s << u"12345"_s << 7 << 67 << 5
+                             << 6 << u"--"_s;
+    QTest::newRow("UPC-E+2") << QStringList{u"--symbology"_s, u"upce"_s, u"012345000065+12"_s} << int(S::UpcE) << u"01234565"_s
+                             << u"12"_s << 9 << 51 << 5 << 5 << u"ss"_s;
+}
+
+void TestRender::familyGeometry()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, symbology);
+    QFETCH(QString, digits);
+    QFETCH(QString, addOn);
+    QFETCH(int, leftQuiet);
+    QFETCH(int, modules);
+    QFETCH(int, rightQuiet);
+    QFETCH(int, longBars);
+    QFETCH(QString, outside);
+    using S = ean13::Symbology;
+    const QString file = m_dir.filePath(u"family.png"_s);
+    QFile::remove(file);
+    const Run r = render(QStringList{u"--x-dim"_s, u"0.3"_s, u"--dpi"_s, u"254"_s, u"--height"_s, u"21"_s, u"-o"_s, file} << args);
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.exitCode, 0);
+    const QImage img(file);
+    constexpr int P = 3;
+    const int gap = addOn.isEmpty() ? 0 : 9;
+    const int addOnModules = addOn.isEmpty() ? 0 : addOn.size() == 2 ? 20 : 47;
+    const int width = leftQuiet + modules + gap + addOnModules + rightQuiet;
+    QCOMPARE(img.width(), width * P);
+
+    const int barBottom = 21 * 10;               // 21 mm at 10 pixels a millimetre
+    const int guardBottom = barBottom + 5 * P;   // guards 5X lower
+    const int addOnTop = 28;                     // a digit's 8.33X and half a module above and below it: 9.33X
+    // Along a row that crosses every bar: the quiet zones, the main symbol, the gap, the add-on.
+    const int row = addOnTop + 10;
+    QString seen;
+    for (int m = 0; m < width; ++m)
+        seen += dark(img, m * P + 1, row) ? u'1' : u'0';
+    const std::string main = ean13::familyModules(ean13::Symbology(symbology), digits.toStdString());
+    QCOMPARE(static_cast<int>(main.size()), modules);
+    QString expected = QString(leftQuiet, u'0') + QString::fromStdString(main) + QString(gap, u'0')
+                       + QString::fromStdString(ean13::addOnModules(addOn.toStdString())) + QString(rightQuiet, u'0');
+    QCOMPARE(seen, expected);
+
+    // Which bars reach below the data bars: the main symbol's long ones, and every bar of the add-on.
+    int longOnes = 0, addOnBars = 0;
+    for (int m = 0; m < width; ++m) {
+        if (seen[m] != u'1' || (m > 0 && seen[m - 1] == u'1'))
+            continue;   // one test a bar, at its first module
+        const int x = m * P + 1;
+        const bool inAddOn = m >= leftQuiet + modules;
+        QVERIFY(dark(img, x, barBottom - 1));
+        // A data bar ends with its row barBottom - 1 (the digits' ink begins rows lower); a long one
+        // goes on, whole, to guardBottom - 1.
+        const bool isLong = dark(img, x, barBottom);
+        if (isLong) {
+            for (int y = barBottom; y < guardBottom; ++y)
+                QVERIFY(dark(img, x, y));
+            QVERIFY(!dark(img, x, guardBottom));
+        }
+        if (inAddOn) {
+            ++addOnBars;
+            QVERIFY(isLong);   // down to where the guards end
+            QVERIFY(!dark(img, x, addOnTop - 2));   // below the add-on's digits
+            QVERIFY(dark(img, x, addOnTop + 1));
+        } else {
+            longOnes += isLong;
+            QVERIFY(dark(img, x, 0));   // every bar of the main symbol from the top
+        }
+    }
+    QCOMPARE(longOnes, longBars);
+    QCOMPARE(addOnBars, addOn.isEmpty() ? 0 : addOn.size() == 2 ? 7 : 16);
+
+    // The ink of the characters: its rows and whether there is any, in a range of modules.
+    struct Ink
+    {
+        int top = INT_MAX, bottom = -1;
+        bool any() const { return bottom >= 0; }
+    };
+    auto inkIn = [&](int fromModule, int toModule, int fromRow, int toRow) {
+        Ink ink;
+        for (int y = fromRow; y < toRow; ++y)
+            for (int x = fromModule * P; x < toModule * P; ++x)
+                if (dark(img, x, y)) {
+                    ink.top = std::min(ink.top, y);
+                    ink.bottom = std::max(ink.bottom, y);
+                }
+        return ink;
+    };
+    // Under the bars: the first data character beside the start guard's modules (UPC-A's first is
+    // outside), between the guards' ends; its ink height is a full digit's.
+    const int firstGroup = leftQuiet + 3 + (symbology == int(S::UpcA) ? 7 : 0);
+    const Ink under = inkIn(firstGroup + 1, firstGroup + 6, barBottom + 1, img.height());
+    QVERIFY(under.any());
+    QVERIFY(under.top > barBottom);
+    const Ink left = inkIn(0, leftQuiet - 1, barBottom + 1, img.height());
+    const Ink right = inkIn(leftQuiet + modules + 1, leftQuiet + modules + (addOn.isEmpty() ? rightQuiet : gap) - 1, barBottom + 1,
+                            img.height());
+    const auto kind = [&](const Ink &i) {
+        if (!i.any())
+            return u'-';
+        if (qAbs(i.bottom - under.bottom) > 1)
+            return u'^';   // not on the line of the digits under the bars
+        const int height = i.bottom - i.top, full = under.bottom - under.top;
+        return height >= full - 1 ? u'l' : height < full * 0.85 ? u's' : u'?';
+    };
+    QCOMPARE(QString(kind(left)) + kind(right), outside);
+    // The add-on's digits above its bars, within its width, and nothing else up there.
+    const Ink above = inkIn(leftQuiet + modules + gap, leftQuiet + modules + gap + addOnModules, 0, addOnTop);
+    QCOMPARE(above.any(), !addOn.isEmpty());
+    if (above.any()) {
+        QVERIFY(above.top >= 1);
+        QVERIFY(above.bottom < addOnTop - 1);
+        QCOMPARE(inkIn(leftQuiet + modules, width, 0, addOnTop).bottom, above.bottom);
+    }
 }
 
 void TestRender::physicalSize_data()
@@ -284,13 +433,16 @@ void TestRender::outputRules_data()
         << QStringList{u"-o"_s, u"labels/"_s, u"4820000000000"_s} << 0 << QString()
         << QStringList{u"labels/4820000000000.svg"_s};
     QTest::newRow("the same file name twice in a batch: said, written once")
-        << QStringList{u"-o"_s, u"out"_s, u"036000291452"_s, u"0036000291452"_s} << 0
-        << u"ean13 render: 0036000291452: the same file as an earlier code of this run, 0036000291452.svg; written once\n"_s
-        << QStringList{u"out/0036000291452.svg"_s};
+        << QStringList{u"--symbology"_s, u"upce"_s, u"-o"_s, u"out"_s, u"012345000065"_s, u"01234565"_s} << 0
+        << u"ean13 render: 01234565: the same file as an earlier code of this run, 01234565.svg; written once\n"_s
+        << QStringList{u"out/01234565.svg"_s};
+    QTest::newRow("a UPC-A number and its EAN-13 form: two symbols, two files")
+        << QStringList{u"-o"_s, u"out"_s, u"036000291452"_s, u"0036000291452"_s} << 0 << QString()
+        << QStringList{u"out/0036000291452.svg"_s, u"out/036000291452.svg"_s};
     QTest::newRow("a batch that wrote nothing leaves no directory")
         << QStringList{u"-o"_s, u"new/out"_s, u"4820000000001"_s, u"x"_s} << 1
         << u"ean13 render: 4820000000001: wrong check digit, it should be 0 (4820000000000); no file written\n"
-           u"ean13 render: x: not a 12- or 13-digit code\n"_s
+           u"ean13 render: x: not an 8-, 12- or 13-digit code\n"_s
         << QStringList();
     QTest::newRow("several codes to standard output")
         << QStringList{u"-o"_s, u"-"_s, u"4820000000000"_s, u"5901234123457"_s} << 2
@@ -307,17 +459,56 @@ void TestRender::outputRules_data()
         << QStringList();
     QTest::newRow("wrong check digit of a UPC-A number")
         << QStringList{u"-o"_s, u"out.svg"_s, u"036000291453"_s} << 1
-        << u"ean13 render: 036000291453: wrong check digit, it should be 2 (0036000291452); no file written\n"_s
+        << u"ean13 render: 036000291453: wrong check digit, it should be 2 (036000291452); no file written\n"_s
         << QStringList();
     QTest::newRow("a letter")
         << QStringList{u"-o"_s, u"out.svg"_s, u"48200000x0000"_s} << 1
-        << u"ean13 render: 48200000x0000: not a 12- or 13-digit code\n"_s << QStringList();
+        << u"ean13 render: 48200000x0000: not an 8-, 12- or 13-digit code\n"_s << QStringList();
     QTest::newRow("a terminal's title sequence is shown, not obeyed")
         << QStringList{u"-o"_s, u"out.svg"_s, u"\x1b]0;owned\x07"_s} << 1
-        << u"ean13 render: \\x1b]0;owned\\x07: not a 12- or 13-digit code\n"_s << QStringList();
+        << u"ean13 render: \\x1b]0;owned\\x07: not an 8-, 12- or 13-digit code\n"_s << QStringList();
     QTest::newRow("14 digits are not cut to 13")
         << QStringList{u"-o"_s, u"out.svg"_s, u"48200000000001"_s} << 1
-        << u"ean13 render: 48200000000001: not a 12- or 13-digit code\n"_s << QStringList();
+        << u"ean13 render: 48200000000001: not an 8-, 12- or 13-digit code\n"_s << QStringList();
+    // The family: a refusal in any symbology writes nothing, and leaves an existing file as it was.
+    const auto refused = [](const char *name, QStringList args, const QString &message) {
+        QTest::newRow(name) << (QStringList{u"-o"_s, u"file"_s} << args) << 1 << u"ean13 render: "_s + message + u'\n'
+                            << QStringList();
+    };
+    refused("EAN-8, wrong check digit", {u"96385075"_s}, u"96385075: wrong check digit, it should be 4 (96385074); no file written"_s);
+    refused("UPC-A with an add-on, wrong check digit", {u"036000291453+12"_s},
+            u"036000291453+12: wrong check digit, it should be 2 (036000291452); no file written"_s);
+    refused("EAN-13 with an add-on, wrong check digit", {u"9780306406158+51295"_s},
+            u"9780306406158+51295: wrong check digit, it should be 7 (9780306406157); no file written"_s);
+    refused("UPC-E, wrong check digit (its UPC-A number's)", {u"--symbology"_s, u"upce"_s, u"01234566"_s},
+            u"01234566: wrong check digit, it should be 5 (01234565); no file written"_s);
+    refused("UPC-E from a UPC-A number, wrong check digit", {u"--symbology"_s, u"upce"_s, u"012345000066"_s},
+            u"012345000066: wrong check digit, it should be 5 (01234565); no file written"_s);
+    refused("UPC-E from a UPC-A number that cannot be suppressed", {u"--symbology"_s, u"upce"_s, u"036000291452"_s},
+            u"036000291452: the UPC-A number 036000291452 cannot be zero-suppressed into UPC-E; no file written"_s);
+    refused("UPC-E of number system 2", {u"--symbology"_s, u"upce"_s, u"21234565"_s},
+            u"21234565: not a UPC-E number: 8 digits beginning with 0 or 1, or a UPC-A number of 12 digits (13 beginning with 0)"_s);
+    refused("UPC-A of 13 digits not beginning with 0", {u"--symbology"_s, u"upca"_s, u"5901234123457"_s},
+            u"5901234123457: not a UPC-A number: 12 digits, or 13 beginning with 0"_s);
+    refused("EAN-8 asked for 13 digits", {u"--symbology"_s, u"ean8"_s, u"5901234123457"_s}, u"5901234123457: not an 8-digit code"_s);
+    refused("EAN-13 asked for 8 digits", {u"--symbology"_s, u"ean13"_s, u"96385074"_s}, u"96385074: not a 12- or 13-digit code"_s);
+    refused("7 digits", {u"9638507"_s}, u"9638507: not an 8-, 12- or 13-digit code"_s);
+    refused("an add-on of 3 digits", {u"5901234123457+123"_s}, u"5901234123457+123: the add-on after '+' must be 2 or 5 digits"_s);
+    refused("an empty add-on", {u"5901234123457+"_s}, u"5901234123457+: the add-on after '+' must be 2 or 5 digits"_s);
+    refused("two add-ons", {u"5901234123457+12+34"_s}, u"5901234123457+12+34: the add-on after '+' must be 2 or 5 digits"_s);
+    refused("an add-on alone", {u"+12"_s}, u"+12: not an 8-, 12- or 13-digit code"_s);
+    QTest::newRow("unknown symbology")
+        << QStringList{u"--symbology"_s, u"upc"_s, u"-o"_s, u"file"_s, u"036000291452"_s} << 2
+        << u"ean13 render: unknown symbology 'upc': ean13, upca, ean8 or upce (see ean13 render --help)\n"_s << QStringList();
+    QTest::newRow("UPC-A asked for 13 digits beginning with 0: the 12")
+        << QStringList{u"--symbology"_s, u"upca"_s, u"-o"_s, u"out/"_s, u"0036000291452"_s} << 0 << QString()
+        << QStringList{u"out/036000291452.svg"_s};
+    QTest::newRow("EAN-13 asked for 12 digits: the equal EAN-13 symbol")
+        << QStringList{u"--symbology"_s, u"ean13"_s, u"-o"_s, u"out/"_s, u"036000291452"_s} << 0 << QString()
+        << QStringList{u"out/0036000291452.svg"_s};
+    QTest::newRow("add-ons name their files")
+        << QStringList{u"-o"_s, u"out"_s, u"9780306406157+51295"_s, u"9780306406157+12"_s, u"9780306406157"_s} << 0 << QString()
+        << QStringList{u"out/9780306406157+12.svg"_s, u"out/9780306406157+51295.svg"_s, u"out/9780306406157.svg"_s};
     QTest::newRow("unknown format")
         << QStringList{u"--format"_s, u"gif"_s, u"-o"_s, u"out.gif"_s, u"4820000000000"_s} << 2
         << u"ean13 render: unknown format 'gif': svg, png or pdf (see ean13 render --help)\n"_s << QStringList();
@@ -372,6 +563,7 @@ void TestRender::outputRules()
             seen.removeAll(f.left(slash));
     seen.sort();
     QCOMPARE(seen, written);   // a refusal leaves nothing, not even a temporary file
+    QCOMPARE(QFileInfo(existing).size(), 0);   // nor anything in a file that was there
 }
 
 void TestRender::aBatchWritesTheGoodOnes()
@@ -384,10 +576,10 @@ void TestRender::aBatchWritesTheGoodOnes()
     const Run r = render({u"--format"_s, u"png"_s, u"--dpi"_s, u"300"_s, u"-i"_s, list.fileName(), u"-o"_s,
                           work.filePath(u"out"_s)});
     QCOMPARE(r.exitCode, 1);
-    QCOMPARE(filesIn(work.filePath(u"out"_s)), (QStringList{u"0036000291452.png"_s, u"4820000000000.png"_s}));
+    QCOMPARE(filesIn(work.filePath(u"out"_s)), (QStringList{u"036000291452.png"_s, u"4820000000000.png"_s}));
     QVERIFY(r.err.contains("4820000000001: wrong check digit, it should be 0"));
-    QVERIFY(r.err.contains("abc: not a 12- or 13-digit code"));
-    QVERIFY(r.err.contains("ean13 render: \\x1b]0;owned\\x07\\x1b[2J: not a 12- or 13-digit code\n"));
+    QVERIFY(r.err.contains("abc: not an 8-, 12- or 13-digit code"));
+    QVERIFY(r.err.contains("ean13 render: \\x1b]0;owned\\x07\\x1b[2J: not an 8-, 12- or 13-digit code\n"));
     QVERIFY(!r.err.contains('\x1b'));
     // No --x-dim: the 4 pixels that the nominal 0.33 mm comes nearest to at 300 dpi, without a word.
     QVERIFY(!r.err.contains("X-dimension"));
@@ -516,16 +708,26 @@ void TestRender::svgReaderTakesOnlyItsOwn_data()
     QTest::addColumn<QByteArray>("from");   // replaced in the file, first occurrence
     QTest::addColumn<QByteArray>("to");
     QTest::addColumn<bool>("readable");     // the reader still takes it (and the decoder judges)
-    QTest::newRow("as written") << QByteArray() << QByteArray() << true;
-    QTest::newRow("a digit moved up into the bars") << QByteArrayLiteral("translate(7,") << QByteArrayLiteral("translate(7,3") << false;
-    QTest::newRow("a digit's outline changed") << QByteArrayLiteral("d=\"M") << QByteArrayLiteral("d=\"M1") << false;
-    QTest::newRow("an element it does not know") << QByteArrayLiteral("<g ") << QByteArrayLiteral("<circle r=\"9\"/>\n<g ") << false;
-    QTest::newRow("a bar wider than the symbol") << QByteArrayLiteral("width=\"1\"") << QByteArrayLiteral("width=\"500\"") << false;
-    QTest::newRow("cut short") << QByteArrayLiteral("</g>\n</svg>\n") << QByteArrayLiteral("</g>\n") << false;
-    QTest::newRow("a second svg after the end") << QByteArrayLiteral("</svg>\n") << QByteArrayLiteral("</svg>\n<svg/>\n") << false;
-    QTest::newRow("a size the view box does not have") << QByteArrayLiteral("37.29mm") << QByteArrayLiteral("74.58mm") << false;
+    QTest::addColumn<QByteArray>("addOn");  // of the symbol written
+    QTest::newRow("as written") << QByteArray() << QByteArray() << true << QByteArray();
+    QTest::newRow("a digit moved up into the bars") << QByteArrayLiteral("translate(7,") << QByteArrayLiteral("translate(7,3") << false << QByteArray();
+    QTest::newRow("a digit's outline changed") << QByteArrayLiteral("d=\"M") << QByteArrayLiteral("d=\"M1") << false << QByteArray();
+    QTest::newRow("an element it does not know") << QByteArrayLiteral("<g ") << QByteArrayLiteral("<circle r=\"9\"/>\n<g ") << false << QByteArray();
+    QTest::newRow("a bar wider than the symbol") << QByteArrayLiteral("width=\"1\"") << QByteArrayLiteral("width=\"500\"") << false << QByteArray();
+    QTest::newRow("cut short") << QByteArrayLiteral("</g>\n</svg>\n") << QByteArrayLiteral("</g>\n") << false << QByteArray();
+    QTest::newRow("a second svg after the end") << QByteArrayLiteral("</svg>\n") << QByteArrayLiteral("</svg>\n<svg/>\n") << false << QByteArray();
+    QTest::newRow("a size the view box does not have") << QByteArrayLiteral("37.29mm") << QByteArrayLiteral("74.58mm") << false << QByteArray();
     QTest::newRow("a bar moved: read, but not as the code")
-        << QByteArrayLiteral("<rect x=\"17\"") << QByteArrayLiteral("<rect x=\"18\"") << true;
+        << QByteArrayLiteral("<rect x=\"17\"") << QByteArrayLiteral("<rect x=\"18\"") << true << QByteArray();
+    // With an add-on: its first digit stands at 11 + 95 + 9 + 4 + 3.5 modules, half a module down.
+    QTest::newRow("add-on, as written") << QByteArray() << QByteArray() << true << "12"_ba;
+    QTest::newRow("add-on, its digit moved down into its bars")
+        << "translate(122.5,0.5)"_ba << "translate(122.5,5)"_ba << false << "12"_ba;
+    QTest::newRow("add-on, its digit moved beside the main symbol's bars")
+        << "translate(122.5,0.5)"_ba << "translate(5,0.5)"_ba << false << "12"_ba;
+    QTest::newRow("add-on of 3 digits in the title") << "+12<"_ba << "+123<"_ba << false << "12"_ba;
+    QTest::newRow("add-on, a bar of it moved: read, but not as the code") << "<rect x=\"125\""_ba << "<rect x=\"126\""_ba
+                                                                           << true << "12"_ba;
 }
 
 void TestRender::svgReaderTakesOnlyItsOwn()
@@ -533,7 +735,9 @@ void TestRender::svgReaderTakesOnlyItsOwn()
     QFETCH(QByteArray, from);
     QFETCH(QByteArray, to);
     QFETCH(bool, readable);
-    const ean13::Rendered r = ean13::renderSymbol(ean13::asciiCode("4006381333931"), ean13::SymbolFormat::Svg, {});
+    QFETCH(QByteArray, addOn);
+    const ean13::SymbolRequest request{ean13::Symbology::Ean13, "4006381333931", addOn.toStdString()};
+    const ean13::Rendered r = ean13::renderSymbol(request, ean13::SymbolFormat::Svg, {});
     QCOMPARE(r.error, ean13::RenderError::None);
     QByteArray bytes = r.bytes;
     if (!from.isEmpty()) {
@@ -544,7 +748,8 @@ void TestRender::svgReaderTakesOnlyItsOwn()
     const QImage bars = ean13::readSvgBars(bytes, 2);
     QCOMPARE(!bars.isNull(), readable);
     if (readable)
-        QCOMPARE(readBack(bars) == u"4006381333931"_s, from.isEmpty());
+        QCOMPARE(ean13::readSymbol(bars, request.symbology, !addOn.isEmpty()) == "4006381333931" + (addOn.isEmpty() ? "" : "+" + request.addOn),
+                 from.isEmpty());
 }
 
 namespace {
@@ -790,7 +995,7 @@ void TestRender::inputIsReadInBoundedMemory_data()
     QTest::addColumn<QByteArray>("err");    // the end of the first message
     QTest::newRow("one endless line of NUL bytes, as /dev/zero gives")
         << QByteArray(1, '\0') << false
-        << QByteArray("ean13 render: ") + QByteArray("\\x00").repeated(64) + "\xe2\x80\xa6: not a 12- or 13-digit code\n";
+        << QByteArray("ean13 render: ") + QByteArray("\\x00").repeated(64) + "\xe2\x80\xa6: not an 8-, 12- or 13-digit code\n";
     QTest::newRow("millions of short lines") << QByteArray("4820000000001\n") << true
         << QByteArray(" 4820000000001: wrong check digit, it should be 0 (4820000000000); no file written\n");
 }
@@ -818,7 +1023,7 @@ void TestRender::inputIsReadInBoundedMemory()
     QCOMPARE(r.signal, 0);
     QCOMPARE(r.exitCode, 1);
     QVERIFY2(r.err.left(r.err.indexOf('\n') + 1).endsWith(err), r.err.left(200).constData());
-    QCOMPARE(filesIn(work.filePath(u"out"_s)), QStringList{u"0036000291452.svg"_s});
+    QCOMPARE(filesIn(work.filePath(u"out"_s)), QStringList{u"036000291452.svg"_s});
     // A single code takes about 25 MB; the input, held whole, would take 64 MB more at the least.
     QVERIFY2(r.peakRssKiB < 64 * 1024 * SanitizerMemoryFactor, qPrintable(QString::number(r.peakRssKiB)));
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ean13.h"
+#include "family.h"
 
 #include <array>
 #include <optional>
@@ -60,30 +61,41 @@ inline constexpr double MaxBwrFactor = 0.25;
 
 struct Bar
 {
-    int left;    // module from the symbol's left edge, quiet zone included
-    int width;   // modules
-    bool guard;  // reaches GuardDescent below the data bars
+    int left;            // module from the symbol's left edge, quiet zone included
+    int width;           // modules
+    bool guard;          // reaches GuardDescent below the data bars
+    bool addOn = false;  // a bar of the add-on: from Symbol::addOnTop down to where guards end
 };
 
 struct Glyph
 {
-    char character;   // '0'..'9' or '>'
+    char character;   // '0'..'9', '<' or '>'
     double centre;    // modules from the symbol's left edge
+    double top = 0;   // of the digits' ink, modules from the symbol's top
+    double height = DigitHeight;
 };
 
 // The symbol laid out in modules: X = 1 across and down.
 struct Symbol
 {
-    std::string digits;     // the 13 digits
-    std::string modules;    // 95 modules, '1' a bar, guards included
+    Symbology symbology = Symbology::Ean13;
+    std::string digits;     // the 13 digits (12 of UPC-A, 8 of EAN-8 and of UPC-E)
+    std::string addOn;      // none, or the 2 or 5 digits of the add-on
+    std::string modules;    // of the main symbol: 95 modules (67, 51), '1' a bar, guards included
     std::vector<Bar> bars;  // 30 for every EAN-13 symbol
     std::vector<Glyph> glyphs;
     double barHeight = NominalBarHeight;
-    double textTop = 0;     // top of the digits' row
+    double textTop = 0;     // top of the digits' row under the bars
+    double addOnTop = 0;    // where the add-on's bars begin, below its digits
     double height = 0;      // the whole symbol, the text row included
     int width = SymbolWidth;
+    int leftQuietZone = LeftQuietZone;
 
     [[nodiscard]] double guardHeight() const { return barHeight + GuardDescent; }
+    [[nodiscard]] double top(const Bar &b) const { return b.addOn ? addOnTop : 0; }
+    [[nodiscard]] double bottom(const Bar &b) const { return b.guard || b.addOn ? guardHeight() : barHeight; }
+    // What a decoder reads from it: the digits, and '+' and the add-on's where there is one.
+    [[nodiscard]] std::string text() const { return addOn.empty() ? digits : digits + '+' + addOn; }
 };
 
 // Plain ASCII text and a code: a byte is a character. Enough for entries that are to be digits
@@ -97,5 +109,29 @@ struct Symbol
 // The symbol of 13 digits, or nothing for anything else. The check digit is not judged here: a
 // symbol is only what the digits say.
 [[nodiscard]] std::optional<Symbol> layoutSymbol(const Code &code, const SymbolOptions &options = {});
+
+// The rest of the family, by the same rules of size (X, bar height, bar width reduction).
+//   EAN-8: 67 modules, quiet zones of 7 and 7, its data bars 18.23 mm at 100%; four digits
+//     under each half; the margin indicators '<' and '>' in the quiet zones.
+//   UPC-A: EAN-13's 95 modules, quiet zones of 9 and 9; the number system and the check digit
+//     in smaller type outside the guards, their bars as long as the guards'; ten digits under
+//     the bars. No margin indicator.
+//   UPC-E: 51 modules (the end guard 010101), quiet zones of 9 and 7; the number system and the
+//     check digit in smaller type outside the guards, six digits under the bars. No margin
+//     indicator.
+//   An add-on (2 or 5 digits) AddOnGap modules after the main symbol's end guard, with
+//   AddOnQuietZone after it (a margin indicator '>' there takes RightQuietZone); its digits
+//   stand above its bars, which end where the guards end (as zint draws them for EAN-13).
+// Nothing unless the digits are those of the symbology and the add-on none, 2 or 5 digits.
+[[nodiscard]] std::optional<Symbol> layoutSymbol(Symbology symbology, std::string_view digits, std::string_view addOn,
+                                                 const SymbolOptions &options = {});
+
+inline constexpr double Ean8NominalBarHeight = 18.23 / NominalXmm;   // 55.24X
+inline constexpr double SmallDigitHeight = 0.75 * DigitHeight;       // UPC's number system and check digit
+inline constexpr int AddOnGap = 9;         // 7 to 12 for EAN, 9 to 12 for UPC: 9 suits both
+inline constexpr int AddOnQuietZone = 5;
+[[nodiscard]] int leftQuietZone(Symbology s) noexcept;
+[[nodiscard]] int rightQuietZone(Symbology s) noexcept;
+[[nodiscard]] double nominalBarHeight(Symbology s) noexcept;
 
 } // namespace ean13

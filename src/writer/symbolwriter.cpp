@@ -25,7 +25,7 @@ namespace ean13 {
 namespace {
 
 constexpr double MmPerInch = 25.4;
-constexpr std::string_view GlyphCharacters = "0123456789>";
+constexpr std::string_view GlyphCharacters = "0123456789<>";
 
 // Vector outputs are read back from a raster of this many pixels to a module: enough for the
 // decoder, small enough to cost little.
@@ -62,8 +62,9 @@ const std::array<QPainterPath, GlyphCharacters.size()> &glyphOutlines()
             QPainterPath p;
             p.addText(0, 0, font, QString(QChar::fromLatin1(GlyphCharacters[i])));
             const QRectF box = p.boundingRect();
-            // '>' stands in the middle of the digits' row; digits share the top of the '0'.
-            const double top = GlyphCharacters[i] == '>' ? box.center().y() - digitBox.height() / 2 : digitBox.top();
+            // '<' and '>' stand in the middle of the digits' row; digits share the top of the '0'.
+            const bool indicator = GlyphCharacters[i] == '<' || GlyphCharacters[i] == '>';
+            const double top = indicator ? box.center().y() - digitBox.height() / 2 : digitBox.top();
             QTransform t;
             t.scale(1 / digitBox.height(), 1 / digitBox.height());
             t.translate(-box.center().x(), -top);
@@ -103,8 +104,8 @@ void paintGlyphs(QPainter &p, const Symbol &s, bool flat)
     p.setRenderHint(QPainter::Antialiasing);
     for (const Glyph &g : s.glyphs) {
         QTransform t;
-        t.translate(g.centre, s.textTop);
-        t.scale(DigitHeight, DigitHeight);
+        t.translate(g.centre, g.top);
+        t.scale(g.height, g.height);
         p.drawPath(t.map(outline(g.character, flat)));
     }
 }
@@ -118,11 +119,12 @@ QImage raster(const Symbol &s, int pixelsPerModule, int bwrPixels)
     QImage image(width, pixelsFor(s.height, pixelsPerModule), QImage::Format_Grayscale8);
     const int barRows = pixelsFor(s.barHeight, pixelsPerModule);
     const int guardRows = pixelsFor(s.guardHeight(), pixelsPerModule);
+    const int addOnFirstRow = pixelsFor(s.addOnTop, pixelsPerModule);
     for (int y = 0; y < image.height(); ++y) {
         uchar *line = image.scanLine(y);
         std::memset(line, 255, static_cast<std::size_t>(width));
         for (const Bar &b : s.bars) {
-            if (y >= (b.guard ? guardRows : barRows))
+            if (y >= (b.guard || b.addOn ? guardRows : barRows) || (b.addOn && y < addOnFirstRow))
                 continue;
             const int from = b.left * pixelsPerModule + bwrPixels / 2;
             const int to = (b.left + b.width) * pixelsPerModule - (bwrPixels - bwrPixels / 2);
@@ -183,13 +185,13 @@ QImage eightBits(const QImage &mono)
     return grey;
 }
 
-// The raster read back: the 13 digits, or the image is dropped.
+// The raster read back: the digits and the add-on, or the image is dropped.
 Rendered verified(const Symbol &s, QImage image)
 {
     if (rasterFault())
         rasterFault()(image);
     Rendered r;
-    if (image.isNull() || readEan13(image) != s.digits) {
+    if (image.isNull() || readSymbol(image, s.symbology, !s.addOn.empty()) != s.text()) {
         r.error = RenderError::NotReadBack;
         return r;
     }
@@ -270,7 +272,8 @@ QByteArray svgOf(const Symbol &s, double xMm, double bwr)
     out.append(' ');
     appendNumber(out, s.height);
     out.append("\" xmlns=\"http://www.w3.org/2000/svg\" version=\"1.2\" baseProfile=\"tiny\">\n<title>");
-    out.append(s.digits.data(), static_cast<qsizetype>(s.digits.size()));   // 13 digits: nothing to escape
+    const std::string title = s.text();   // digits and '+': nothing to escape
+    out.append(title.data(), static_cast<qsizetype>(title.size()));
     out.append("</title>\n<rect x=\"0\" y=\"0\" width=\"");
     appendNumber(out, s.width);
     out.append("\" height=\"");
@@ -279,18 +282,26 @@ QByteArray svgOf(const Symbol &s, double xMm, double bwr)
     for (const Bar &b : s.bars) {
         out.append("<rect x=\"");
         appendNumber(out, b.left + bwr / 2);
-        out.append("\" y=\"0\" width=\"");
+        out.append("\" y=\"");
+        appendNumber(out, s.top(b));
+        out.append("\" width=\"");
         appendNumber(out, b.width - bwr);
         out.append("\" height=\"");
-        appendNumber(out, b.guard ? s.guardHeight() : s.barHeight);
+        appendNumber(out, s.bottom(b) - s.top(b));
         out.append("\"/>\n");
     }
     for (const Glyph &g : s.glyphs) {
         out.append("<path transform=\"translate(");
         appendNumber(out, g.centre);
         out.append(',');
-        appendNumber(out, s.textTop);
-        out.append(")\" d=\"");
+        appendNumber(out, g.top);
+        out.append(')');
+        if (g.height != DigitHeight) {   // the outlines are written at the digits' full height
+            out.append(" scale(");
+            appendNumber(out, g.height / DigitHeight);
+            out.append(')');
+        }
+        out.append("\" d=\"");
         out.append(glyphPathData()[GlyphCharacters.find(g.character)].d);
         out.append("\"/>\n");
     }
@@ -351,9 +362,18 @@ QImage readSvgBars(const QByteArray &svg, int pixelsPerModule)
         || !in.expect(" ") || !in.number(height)
         || !in.expect("\" xmlns=\"http://www.w3.org/2000/svg\" version=\"1.2\" baseProfile=\"tiny\">\n<title>"))
         return {};
-    for (int i = 0; i < 13; ++i)
-        if (!in.expect("0") && !in.expect("1") && !in.expect("2") && !in.expect("3") && !in.expect("4") && !in.expect("5")
-            && !in.expect("6") && !in.expect("7") && !in.expect("8") && !in.expect("9"))
+    // 8 to 13 digits, and '+' and 2 or 5 more for an add-on.
+    const auto digits = [&] {
+        int n = 0;
+        while (n < 13 && (in.expect("0") || in.expect("1") || in.expect("2") || in.expect("3") || in.expect("4") || in.expect("5")
+                          || in.expect("6") || in.expect("7") || in.expect("8") || in.expect("9")))
+            ++n;
+        return n;
+    };
+    if (const int n = digits(); n < 8)
+        return {};
+    if (in.expect("+"))
+        if (const int n = digits(); n != 2 && n != 5)
             return {};
     // The same physical shape as the view box, and a size a raster can hold.
     if (width < 1 || width > 1000 || height < 1 || height > 1000 || widthMm <= 0 || heightMm <= 0
@@ -364,53 +384,78 @@ QImage readSvgBars(const QByteArray &svg, int pixelsPerModule)
         || !in.number(bgHeight) || !in.expect("\" fill=\"#ffffff\"/>\n<g fill=\"#000000\" fill-rule=\"evenodd\" stroke=\"none\">\n")
         || bgWidth != width || bgHeight != height)
         return {};
-    struct Span
-    {
-        int from, to, rows;
-    };
-    std::vector<Span> bars;
-    double lowestBar = 0;
+    std::vector<QRectF> bars;
     while (in.at("<rect ")) {
         double x = 0, y = 0, w = 0, h = 0;
         if (!in.expect("<rect x=\"") || !in.number(x) || !in.expect("\" y=\"") || !in.number(y) || !in.expect("\" width=\"")
             || !in.number(w) || !in.expect("\" height=\"") || !in.number(h) || !in.expect("\"/>\n"))
             return {};
-        if (y != 0 || w <= 0 || h <= 0 || x < 0 || x + w > width || h > height)
+        if (y < 0 || w <= 0 || h <= 0 || x < 0 || x + w > width || y + h > height)
             return {};
-        lowestBar = std::max(lowestBar, h);
-        // Whole pixels, as a renderer covers them more than half.
-        bars.push_back({static_cast<int>(std::lround(x * pixelsPerModule)), static_cast<int>(std::lround((x + w) * pixelsPerModule)),
-                        static_cast<int>(std::lround(h * pixelsPerModule))});
+        bars.emplace_back(x, y, w, h);
     }
-    // Characters: known outlines that stay in the text row, below the data bars, where no decoder
-    // looks.
-    double textTop = lowestBar;
+    // The main symbol: its bars begin at the top (an add-on's lower), the data bars the shortest.
+    double mainEnd = 0, dataBottom = height;
+    for (const QRectF &b : bars)
+        if (b.top() == 0) {
+            mainEnd = std::max(mainEnd, b.right());
+            dataBottom = std::min(dataBottom, b.bottom());
+        }
+    // Characters: known outlines, at their own size or smaller, that touch no bar, and none beside
+    // the main symbol's data bars (only above an add-on, after the smallest quiet zone). The rows
+    // they stand in are left out of the raster, so that a decoder sees the bars as a renderer
+    // draws them wherever no character is beside them.
+    constexpr double SmallestQuietZone = 7;
+    std::vector<std::pair<double, double>> textRows;
     while (in.at("<path ")) {
-        double dx = 0, dy = 0;
+        double dx = 0, dy = 0, scale = 1;
         const GlyphData *g = nullptr;
-        if (!in.expect("<path transform=\"translate(") || !in.number(dx) || !in.expect(",") || !in.number(dy)
-            || !in.expect(")\" d=\"") || !(g = in.glyph()) || !in.expect("\"/>\n"))
+        if (!in.expect("<path transform=\"translate(") || !in.number(dx) || !in.expect(",") || !in.number(dy) || !in.expect(")"))
             return {};
-        const QRectF box = g->box.translated(dx, dy);
-        if (box.left() < 0 || box.right() > width || box.bottom() > height)
+        if (in.expect(" scale(") && (!in.number(scale) || !in.expect(")") || !(scale >= 0.5 && scale <= 1)))
             return {};
-        textTop = std::min(textTop, box.top());
+        if (!in.expect("\" d=\"") || !(g = in.glyph()) || !in.expect("\"/>\n"))
+            return {};
+        const QRectF box(dx + g->box.left() * scale, dy + g->box.top() * scale, g->box.width() * scale, g->box.height() * scale);
+        if (box.left() < 0 || box.right() > width || box.top() < 0 || box.bottom() > height)
+            return {};
+        if (box.top() < dataBottom && box.left() < mainEnd + SmallestQuietZone)
+            return {};
+        for (const QRectF &b : bars)
+            if (b.intersects(box))
+                return {};
+        textRows.emplace_back(box.top(), box.bottom());
     }
     if (!in.expect("</g>\n</svg>\n") || !in.done())
         return {};
-    // Only the rows above every character.
-    const int rows = static_cast<int>(std::floor(textTop * pixelsPerModule));
+    // The tallest band of rows that no character reaches into: under the add-on's digits (if
+    // any) and above the digits under the bars.
+    std::sort(textRows.begin(), textRows.end());
+    double bandTop = 0, bandBottom = 0, from = 0;
+    for (const auto &[top, bottom] : textRows) {
+        if (top - from > bandBottom - bandTop)
+            bandTop = from, bandBottom = top;
+        from = std::max(from, bottom);
+    }
+    if (height - from > bandBottom - bandTop)
+        bandTop = from, bandBottom = height;
+    const int firstRow = static_cast<int>(std::ceil(bandTop * pixelsPerModule));
+    const int rows = static_cast<int>(std::floor(bandBottom * pixelsPerModule)) - firstRow;
     if (rows < 1)
         return {};
     QImage image(static_cast<int>(std::ceil(width * pixelsPerModule)), rows, QImage::Format_Grayscale8);
     if (image.isNull())
         return {};
     image.fill(255);
-    uchar *bits = image.bits();
-    const qsizetype stride = image.bytesPerLine();
-    for (const Span &b : bars)
-        for (int row = 0; row < std::min(rows, b.rows); ++row)
-            std::memset(bits + row * stride + b.from, 0, static_cast<std::size_t>(b.to - b.from));
+    for (const QRectF &b : bars) {
+        // Whole pixels, as a renderer covers them more than half.
+        const auto left = static_cast<std::size_t>(std::lround(b.left() * pixelsPerModule));
+        const auto right = static_cast<std::size_t>(std::lround(b.right() * pixelsPerModule));
+        const int first = std::max(0, static_cast<int>(std::lround(b.top() * pixelsPerModule)) - firstRow);
+        const int last = std::min(rows, static_cast<int>(std::lround(b.bottom() * pixelsPerModule)) - firstRow);
+        for (int row = first; row < last; ++row)
+            std::memset(image.scanLine(row) + left, 0, right - left);
+    }
     return image;
 }
 
@@ -422,7 +467,7 @@ QByteArray pdfOf(const Symbol &s, double xMm, double bwr)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QPdfWriter pdf(&buffer);
-    pdf.setTitle(QString::fromStdString(s.digits));
+    pdf.setTitle(QString::fromStdString(s.text()));
     pdf.setCreator(u"Barcode Analyser"_s);
     // A page size counts whole points: round up, so that nothing of the quiet zones is cut off.
     const auto points = [](double mm) { return static_cast<int>(std::ceil(mm / MmPerInch * 72 - 1e-9)); };
@@ -512,15 +557,27 @@ void paintSymbol(QPainter &p, const Symbol &s, double bwr)
     p.fillRect(QRectF(0, 0, s.width, s.height), Qt::white);   // the quiet zones must stay light on any paper
     p.setBrush(Qt::black);
     for (const Bar &b : s.bars)
-        p.drawRect(QRectF(b.left + bwr / 2, 0, b.width - bwr, b.guard ? s.guardHeight() : s.barHeight));
+        p.drawRect(QRectF(b.left + bwr / 2, s.top(b), b.width - bwr, s.bottom(b) - s.top(b)));
     paintGlyphs(p, s, false);
     p.restore();
 }
 
-Rendered renderImage(const Code &code, const RenderSettings &settings)
+namespace {
+
+std::optional<SymbolRequest> ean13Request(const Code &code)
+{
+    if (!code.full() || !code.allDigits())
+        return std::nullopt;
+    return SymbolRequest{Symbology::Ean13, asciiText(code), {}};
+}
+
+} // namespace
+
+Rendered renderImage(const SymbolRequest &request, const RenderSettings &settings)
 {
     const PixelGrid g = pixelGrid(settings.symbol, settings.dpi);
-    const std::optional<Symbol> s = layoutSymbol(code, g.options);   // the height in millimetres as asked, where it may be
+    // The height in millimetres as asked, where it may be.
+    const std::optional<Symbol> s = layoutSymbol(request.symbology, request.digits, request.addOn, g.options);
     if (!s)
         return {RenderError::NotThirteenDigits, {}, {}};
     QImage image = oneBit(raster(*s, g.pixelsPerModule, g.bwrPixels));
@@ -530,10 +587,16 @@ Rendered renderImage(const Code &code, const RenderSettings &settings)
     return verified(*s, std::move(image));
 }
 
-Rendered renderSymbol(const Code &code, SymbolFormat format, const RenderSettings &settings)
+Rendered renderImage(const Code &code, const RenderSettings &settings)
+{
+    const std::optional<SymbolRequest> request = ean13Request(code);
+    return request ? renderImage(*request, settings) : Rendered{RenderError::NotThirteenDigits, {}, {}};
+}
+
+Rendered renderSymbol(const SymbolRequest &request, SymbolFormat format, const RenderSettings &settings)
 {
     if (format == SymbolFormat::Png) {
-        Rendered r = renderImage(code, settings);
+        Rendered r = renderImage(request, settings);
         if (r.error == RenderError::None) {
             QBuffer buffer(&r.bytes);
             buffer.open(QIODevice::WriteOnly);
@@ -544,7 +607,7 @@ Rendered renderSymbol(const Code &code, SymbolFormat format, const RenderSetting
         }
         return r;
     }
-    const std::optional<Symbol> s = layoutSymbol(code, settings.symbol);
+    const std::optional<Symbol> s = layoutSymbol(request.symbology, request.digits, request.addOn, settings.symbol);
     if (!s)
         return {RenderError::NotThirteenDigits, {}, {}};
     const double xMm = settings.symbol.xMm;
@@ -568,26 +631,47 @@ Rendered renderSymbol(const Code &code, SymbolFormat format, const RenderSetting
     return r;
 }
 
-std::string readEan13(const QImage &image)
+Rendered renderSymbol(const Code &code, SymbolFormat format, const RenderSettings &settings)
+{
+    const std::optional<SymbolRequest> request = ean13Request(code);
+    return request ? renderSymbol(*request, format, settings) : Rendered{RenderError::NotThirteenDigits, {}, {}};
+}
+
+std::string readSymbol(const QImage &image, Symbology symbology, bool addOn)
 {
     const QImage grey = image.format() == QImage::Format_Grayscale8 ? image
                         : image.format() == QImage::Format_Mono && image.colorCount() == 2 ? eightBits(image)
                                                                                            : image.convertToFormat(QImage::Format_Grayscale8);
+    const ZXing::BarcodeFormat format = symbology == Symbology::UpcA ? ZXing::BarcodeFormat::UPCA
+                                        : symbology == Symbology::Ean8 ? ZXing::BarcodeFormat::EAN8
+                                        : symbology == Symbology::UpcE ? ZXing::BarcodeFormat::UPCE
+                                                                       : ZXing::BarcodeFormat::EAN13;
     // The single-result call: zxing-cpp 1.4's ReadBarcodes (and ReadBarcode asked for exactly one
     // symbol, which goes through it) can fail an assertion on larger images.
     ZXing::DecodeHints hints;
-    hints.setFormats(ZXing::BarcodeFormat::EAN13);
+    hints.setFormats(format);
     hints.setTryRotate(false);
     hints.setTryDownscale(false);
     // Our own upright symbol, edge to edge: a few rows across its height are plenty, where trying
     // harder would scan every row (25 times the time on a 600 dpi image).
     hints.setTryHarder(false);
+    // An add-on is read only when asked for; asked for, a symbol without one is not read at all.
+    hints.setEanAddOnSymbol(addOn ? ZXing::EanAddOnSymbol::Require : ZXing::EanAddOnSymbol::Ignore);
     const ZXing::ImageView view(grey.constBits(), grey.width(), grey.height(), ZXing::ImageFormat::Lum,
                                 static_cast<int>(grey.bytesPerLine()));
     const ZXing::Result result = ZXing::ReadBarcode(view, hints);
-    if (!result.isValid() || result.format() != ZXing::BarcodeFormat::EAN13)
+    if (!result.isValid() || result.format() != format)
         return {};
-    return result.text();
+    std::string text = result.text();
+    // The decoder writes the add-on after a space.
+    if (const std::size_t space = text.find(' '); space != std::string::npos)
+        text[space] = '+';
+    return text;
+}
+
+std::string readEan13(const QImage &image)
+{
+    return readSymbol(image, Symbology::Ean13, false);
 }
 
 void setRasterFaultForTesting(std::function<void(QImage &)> fault)

@@ -61,6 +61,17 @@ struct Rendered
 // Renders and verifies; settings must have passed checkSettings().
 [[nodiscard]] Rendered renderSymbol(const Code &code, SymbolFormat format, const RenderSettings &settings);
 
+// Any symbol of the family, with or without an add-on.
+struct SymbolRequest
+{
+    Symbology symbology = Symbology::Ean13;
+    std::string digits;   // as many as the symbology carries
+    std::string addOn;    // none, 2 or 5 digits
+};
+// NotThirteenDigits stands for any request whose digits do not make its symbol.
+[[nodiscard]] Rendered renderSymbol(const SymbolRequest &request, SymbolFormat format, const RenderSettings &settings);
+[[nodiscard]] Rendered renderImage(const SymbolRequest &request, const RenderSettings &settings);
+
 // The symbol on a raster of whole pixels per module, read back before it is returned; a null image
 // when it does not read back. For the clipboard and for PNG.
 [[nodiscard]] Rendered renderImage(const Code &code, const RenderSettings &settings);
@@ -70,12 +81,16 @@ struct Rendered
 void paintSymbol(QPainter &painter, const Symbol &symbol, double bwr);
 
 // The bars of an SVG file that renderSymbol() wrote, drawn on a raster of `pixelsPerModule` pixels
-// a module, down to where the first character begins; a null image for any other file, or one
-// whose characters reach up into the bars.
+// a module: the tallest band of its rows that no character reaches into (from the top, down to where
+// the digits begin; below an add-on's digits); a null image for any other file, or one whose
+// characters reach into the bars or stand beside them.
 [[nodiscard]] QImage readSvgBars(const QByteArray &svg, int pixelsPerModule);
 
 // The 13 digits that the decoder reads from an image as EAN-13, or an empty string.
 [[nodiscard]] std::string readEan13(const QImage &image);
+// The digits that the decoder reads from an image as that symbology, and '+' and the add-on's
+// when `addOn` (then a symbol without one reads as nothing); or an empty string.
+[[nodiscard]] std::string readSymbol(const QImage &image, Symbology symbology, bool addOn);
 
 // For tests: called with every raster before it is read back, so that a test can spoil it.
 void setRasterFaultForTesting(std::function<void(QImage &)> fault);
