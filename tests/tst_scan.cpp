@@ -360,6 +360,12 @@ void TestScan::slowDrawings_data()
     QTest::newRow("400 whole-picture shapes on 4000 x 4000")
         << drawing(u"wide-shapes.svg"_s, "width=\"4000\" height=\"4000\"", "<rect width=\"4000\" height=\"4000\" fill=\"#000\"/>", 400)
         << 2 << refused;
+    QByteArray rules;
+    for (int i = 0; i < 40000; ++i)
+        rules += ".c" + QByteArray::number(i) + "{fill:#000;stroke:#fff}";
+    QTest::newRow("2000 rectangles under 40000 style rules")
+        << drawing(u"styled.svg"_s, small, "<style>" + rules + "</style>" + QByteArray("<rect class=\"c5\" width=\"9\" height=\"9\"/>").repeated(2000), 1)
+        << 2 << refused;
     QTest::newRow("2000 rectangles") << drawing(u"some-rects.svg"_s, small, "<rect x=\"10\" y=\"10\" width=\"3\" height=\"200\"/>", 2000)
                                      << 1 << u"\t\tno-code\t-\t"_s + NoCode;
 

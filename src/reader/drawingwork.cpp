@@ -18,6 +18,9 @@ constexpr qint64 PathBytesPerShape = 16;
 // 256 K pixels. (A shape covering a whole picture of 64 K pixels costs about a small shape; bars
 // cover a small part of theirs, so a larger picture of a symbol still weighs little.)
 constexpr qint64 PixelsPerShape = 262144;
+// Every element is matched against every rule of the drawing's style sheets: each 2 KB of them
+// weigh as much again as the shapes themselves.
+constexpr qint64 StyleBytesPerShape = 2048;
 
 bool holdsText(QStringView name)
 {
@@ -30,12 +33,15 @@ qint64 drawingWork(const QByteArray &svg, QSize size, qint64 limit)
 {
     const qint64 pixels = size.isValid() ? qint64(size.width()) * size.height() : 0;
     const qint64 areaFactor = 1 + pixels / PixelsPerShape;
-    // The weight of the shapes alone may reach this much before the whole is over the limit.
-    const qint64 shapeLimit = limit / areaFactor;
     qint64 shapes = 0;
+    qint64 styleBytes = 0;
     int textDepth = 0;
+    int styleDepth = 0;
+    // Each factor is at most a few thousand (a picture of at most MaxImageBytes, a file of at most
+    // MaxDrawingBytes), so the product cannot overflow while shapes stays near the limit.
+    auto work = [&] { return shapes * areaFactor * (1 + styleBytes / StyleBytesPerShape); };
     QXmlStreamReader xml(svg);
-    while (!xml.atEnd() && shapes <= shapeLimit) {
+    while (!xml.atEnd() && work() <= limit) {
         switch (xml.readNext()) {
         case QXmlStreamReader::StartElement: {
             shapes += ShapeWeight;
@@ -43,6 +49,8 @@ qint64 drawingWork(const QByteArray &svg, QSize size, qint64 limit)
                 ++textDepth;
                 shapes += TextElementWeight;
             }
+            if (xml.name() == u"style")
+                ++styleDepth;
             const QXmlStreamAttributes attributes = xml.attributes();
             for (const QXmlStreamAttribute &attribute : attributes)
                 if (attribute.name() == u"d" || attribute.name() == u"points")
@@ -52,17 +60,19 @@ qint64 drawingWork(const QByteArray &svg, QSize size, qint64 limit)
         case QXmlStreamReader::EndElement:
             if (holdsText(xml.name()))
                 textDepth = std::max(0, textDepth - 1);
+            if (xml.name() == u"style")
+                styleDepth = std::max(0, styleDepth - 1);
             break;
         case QXmlStreamReader::Characters:
             if (textDepth > 0)
                 shapes += CharacterWeight * xml.text().size();
+            if (styleDepth > 0)
+                styleBytes += xml.text().size();
             break;
         default: break;
         }
     }
-    if (shapes > shapeLimit)
-        return limit + 1;
-    return shapes * areaFactor;
+    return std::min(work(), limit + 1);
 }
 
 } // namespace reader

@@ -7,7 +7,7 @@
 
 namespace reader {
 
-// One plain shape (a bar) on a small picture weighs 1. A few thousand shapes draw in well under a
+// One plain shape (a bar) on a small picture, with no style sheet, weighs 1. A few thousand shapes draw in well under a
 // second; a real barcode drawing (zint's, ours, an Inkscape export of a symbol) weighs a few
 // hundred.
 inline constexpr qint64 MaxDrawingWork = 20000;
