@@ -36,5 +36,8 @@ echo "== ean13 scan against zxing-cpp and zbarimg: read rates and speed"
 # Real photographs too when PHOTOS names a folder laid out by bench/photo_set.sh.
 /usr/bin/python3 bench/scan_rates.py "$bin"/ean13-scan "$bin/make_scan_images" 20 2026 ${PHOTOS:+--photos "$PHOTOS"}
 echo
+echo "== ean13 scan on the whole family: speed per symbology, read rates on EAN-8, UPC-E and add-ons"
+/usr/bin/python3 bench/family_scan.py "$bin"/ean13-scan 10 2026
+echo
 echo "== ean13 grade: a 1200-dpi scan of one symbol, an A4 page at 600 dpi"
 /usr/bin/python3 bench/grade_time.py "$bin"/ean13 5

@@ -30,8 +30,8 @@ constexpr std::size_t DelimiterSample = 1 << 16;
 // An unknown column's message lists this many of the fields found, no more.
 constexpr std::size_t FieldsListed = 20;
 
-// A code has 8 to 14 digits (GTIN-8 to GTIN-14), spaces and hyphens aside.
-bool couldBeACode(std::string_view arg)
+// A code has 8 to 14 digits (GTIN-8 to GTIN-14), or with --upce from 6, spaces and hyphens aside.
+bool couldBeACode(std::string_view arg, std::size_t fewestDigits)
 {
     std::size_t digits = 0;
     for (char c : arg) {
@@ -40,7 +40,7 @@ bool couldBeACode(std::string_view arg)
         else if (c != ' ' && c != '-')
             return false;
     }
-    return digits >= 8 && digits <= 14;
+    return digits >= fewestDigits && digits <= 14;
 }
 
 bool namesAFile(const std::string &arg)
@@ -66,10 +66,10 @@ bool isTerminal(int fd)
 
 // Codes that name files or directories were meant as inputs: a usage error that says how to read
 // them. A code with a slash is checked as given, with a word that it names no file.
-std::optional<int> refuseFilesGivenAsCodes(const std::vector<std::string> &codes)
+std::optional<int> refuseFilesGivenAsCodes(const std::vector<std::string> &codes, bool upce)
 {
     for (const std::string &code : codes) {
-        if (couldBeACode(code))
+        if (couldBeACode(code, upce ? 6 : 8))
             continue;
         if (isDirectory(code))
             return usageError(Program, "'" + code + "' is a directory, not a code; to check a file in it, say -i FILE");
@@ -350,7 +350,7 @@ bool hasSpreadsheetInput(const CheckOptions &options)
 
 int runCheck(const CheckOptions &options)
 {
-    if (const auto refused = refuseFilesGivenAsCodes(options.codes))
+    if (const auto refused = refuseFilesGivenAsCodes(options.codes, options.rules.upce))
         return *refused;
     std::vector<std::string> inputs = options.inputs;
     if (options.codes.empty() && inputs.empty())

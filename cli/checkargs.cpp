@@ -65,6 +65,16 @@ constexpr std::string_view CheckHelp =
     "                      (\"4 820000 000000\", \"978-5-...\")\n"
     "  --gtin              accept GTIN-8, GTIN-12, GTIN-13 and GTIN-14 (8, 12, 13 or 14 digits)\n"
     "                      and check each by the GS1 rule\n"
+    "  --upce              read 6, 7 or 8 digits as a UPC-E number (the zero-suppressed UPC-A\n"
+    "                      of small packs): 8 digits are the number system (0 or 1), the six\n"
+    "                      digits of the symbol and the check digit, which is verified; 7 the\n"
+    "                      number system and the six, 6 the six alone (number system 0): the\n"
+    "                      check digit is worked out. Each is analysed as the UPC-A number it\n"
+    "                      stands for. 12 and 13 digits are analysed as usual and must have a\n"
+    "                      UPC-E form. Refused: bad-number-system (7 or 8 digits beginning\n"
+    "                      with 2-9), bad-upc-e (six digits the zero-suppression rules would\n"
+    "                      have written otherwise, as 0120003 for 0120000), not-upc-e (12 or\n"
+    "                      13 digits without a UPC-E form)\n"
     "  --as-typed          take an entry as the window's field does: its first 13 characters\n"
     "                      (by default an entry longer than 13 characters is bad-length)\n"
     "\n"
@@ -75,7 +85,8 @@ constexpr std::string_view CheckHelp =
     "  CODE    the code as analysed, with 0 put in front of a 12-character entry; … after the\n"
     "          first characters of one too long; control characters, stray bytes, invisible\n"
     "          characters (a byte-order mark, a zero-width space) and \\ as \\xHH, \\uHHHH and \\\\\n"
-    "  STATUS  ok, bad-check-digit, bad-length, non-digit or missing-column\n"
+    "  STATUS  ok, bad-check-digit, bad-length, non-digit or missing-column (and with\n"
+    "          --upce bad-number-system, bad-upc-e or not-upc-e)\n"
     "  CHECK   the check digit the code should have, or -\n"
     "  TEXT    the country of origin (for 8 and 14 digits: who issued the number), or the\n"
     "          error message\n"
@@ -87,8 +98,11 @@ constexpr std::string_view CheckHelp =
     "          inputs), entry (as read), code, status, colour, lines, picture, and for accepted\n"
     "          codes kind (with --gtin), expected_check_digit, country (13 digits), issuer (who\n"
     "          issued the number: a GS1 member organisation or what the range is for; not where\n"
-    "          the product was made), first_digit and modules (13 digits), note (as NOTE);\n"
-    "          bytes that are not UTF-8 show as U+FFFD\n"
+    "          the product was made), upc_a and upc_e (13 digits beginning with 0: the UPC-A\n"
+    "          number and its UPC-E form, where it has one), isbn10, issn or ismn (correct\n"
+    "          codes beginning with 978, 977 or 9790: the book, periodical or music number),\n"
+    "          first_digit and modules (13 digits), note (as NOTE); bytes that are not UTF-8\n"
+    "          show as U+FFFD\n"
     "\n"
     "  -h, --help   this text\n"
     "  --version    the version\n"
@@ -101,6 +115,8 @@ constexpr std::string_view CheckHelp =
     "  ean13 --header --column EAN -n -i products.xlsx\n"
     "  ean13 --sheet Prices --column B -i products.ods\n"
     "  ean13 --clean --gtin --json < codes.txt\n"
+    "  ean13 --upce --json 04252614   (upc_a 042100005264, code 0042100005264)\n"
+    "  ean13 --json 9780306406157     (isbn10 0306406152)\n"
     "\n"
     "Exit status: 0 every entry read and accepted with a correct check digit; 1 some entry\n"
     "rejected, with a wrong check digit or without the column; 2 a usage error, or an input or\n"
@@ -170,7 +186,8 @@ Parsed<CheckOptions> parseCheckArguments(int argc, char **argv)
     app.add_flag("-n,--line-number", o.lineNumbers);
     app.add_flag("--clean", o.rules.clean);
     auto *gtin = app.add_flag("--gtin", o.rules.gtin);
-    app.add_flag("--as-typed", o.rules.asTyped)->excludes(gtin);
+    auto *upce = app.add_flag("--upce", o.rules.upce)->excludes(gtin);
+    app.add_flag("--as-typed", o.rules.asTyped)->excludes(gtin)->excludes(upce);
     app.add_option("CODE", o.codes);
     try {
         // With "check" first, it stands where the program's name would, and is passed over.

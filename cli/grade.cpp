@@ -321,10 +321,10 @@ int run(GradeOptions o, int argc, char **argv)
             break;
         case grade::Outcome::NoSymbol: {
             // The reader finds codes at any angle: say so when it sees one that cannot be graded.
-            const QStringList codes = reader::findCodes(loaded.image);
+            const reader::Codes codes = reader::findCodes(loaded.image);
             const std::string said = codes.isEmpty()
                 ? result.message
-                : "the code " + codes.front().toStdString()
+                : "the code " + codes.front().text().toStdString()
                       + " is there, but not as a symbol with straight bars and quiet zones to grade: scan it with the bars upright";
             if (o.json) {
                 out.put("{\"source\":\"");

@@ -1,5 +1,7 @@
 #include "record.h"
 
+#include "booktrade.h"
+#include "upce.h"
 #include "utf8.h"
 
 #include <algorithm>
@@ -38,10 +40,62 @@ Checked byTheWindowsRules(const Code &cut)
     return c;
 }
 
+std::string_view digitsOf(const Checked &c, char (&digits)[EntryChars::Kept])
+{
+    std::copy(c.code.begin(), c.code.begin() + c.codeSize, digits);   // accepted: all ASCII digits
+    return std::string_view(digits, static_cast<std::size_t>(c.codeSize));
+}
+
+// --upce: 6 to 8 digits are a UPC-E number and stand for the UPC-A number they expand to; 12 and
+// 13 digits are analysed as usual, and refused if they have no UPC-E form.
+Checked checkAsUpcE(const EntryChars &e)
+{
+    const long long length = e.length();
+    if (length >= 6 && length <= 8) {
+        std::u32string entry;
+        for (int i = 0; i < e.kept(); ++i)
+            entry += e[i];
+        const UpcEEntry upcE = readUpcE(entry);
+        if (upcE.status == Status::Ok) {
+            Code upcA;
+            for (char d : upcE.upcA)
+                upcA.append(static_cast<unsigned char>(d));
+            return byTheWindowsRules(upcA);
+        }
+        Checked c;
+        c.status = upcE.status;
+        std::copy(entry.begin(), entry.end(), c.code.begin());
+        c.codeSize = static_cast<int>(entry.size());
+        return c;
+    }
+    Checked c;
+    if (length == UpcLength || length == CodeLength) {
+        c = byTheWindowsRules(codeOf(e, static_cast<int>(length)));
+        char digits[EntryChars::Kept];
+        if (c.accepted() && !upcEOfGtin13(digitsOf(c, digits))) {
+            const Checked refused = c;
+            c = Checked{};
+            c.status = Status::NotUpcE;
+            c.code = refused.code;
+            c.codeSize = refused.codeSize;
+            c.padded = refused.padded;
+        }
+        return c;
+    }
+    c.codeSize = std::min(e.kept(), CodeLength);
+    for (int i = 0; i < c.codeSize; ++i)
+        c.code[static_cast<std::size_t>(i)] = e[i];
+    c.cut = length > c.codeSize;
+    c.lengthError = UpcELengthError;   // the window's message names 12 and 13 only
+    return c;
+}
+
 } // namespace
 
 Checked checkEntry(const EntryChars &e, const Rules &rules)
 {
+    if (rules.upce)
+        return checkAsUpcE(e);
     if (rules.asTyped)   // the cut is part of the window's rule, not a fault of the entry
         return byTheWindowsRules(codeOf(e, std::min(e.kept(), CodeLength)));
 
@@ -134,9 +188,52 @@ void writeJsonOrigin(Output &out, const Origin *origin)
 
 constexpr std::string_view Ellipsis = "…";
 
+template <class Visit>
+void forEachLineOf(const Checked &c, Visit &&visit)
+{
+    if (c.status == Status::BadLength && !c.lengthError.empty())
+        visit(c.lengthError);
+    else
+        forEachLine(c.status, c.country, std::forward<Visit>(visit));
+}
+
+void putField(Output &out, std::string_view name, std::string_view value)
+{
+    out.put(",\"");
+    out.put(name);
+    out.put("\":\"");
+    out.put(value);
+    out.put('"');
+}
+
+// The same number in the other forms it is known by: a UPC-A number (a 13-digit code beginning
+// with 0) and its zero-suppressed UPC-E form, and for a correct code of the book trade its ISBN-10,
+// ISSN or ISMN. The book numbers have check digits of their own, so a wrong EAN check digit,
+// which says some digit is wrong, gives none.
+void writeOtherForms(Output &out, const Checked &c)
+{
+    if (c.codeSize != CodeLength)
+        return;
+    char buffer[EntryChars::Kept];
+    const std::string_view digits = digitsOf(c, buffer);
+    if (digits[0] == '0') {
+        putField(out, "upc_a", digits.substr(1));
+        if (const auto e = upcEOfGtin13(digits))
+            putField(out, "upc_e", *e);
+    }
+    if (c.status != Status::Ok)
+        return;
+    if (const auto isbn = isbn10Of(digits))
+        putField(out, "isbn10", *isbn);
+    else if (const auto issn = issnOf(digits))
+        putField(out, "issn", *issn);
+    else if (const auto ismn = ismnOf(digits))
+        putField(out, "ismn", *ismn);
+}
+
 } // namespace
 
-void writeTextRecord(Output &out, const Checked &c, const Origin *origin, std::string_view note)
+void writeTextRecord(Output &out, const Checked &c, const Origin *origin, std::string_view note, const Symbol *symbol)
 {
     writeTextOrigin(out, origin);
     for (int i = 0; i < c.codeSize; ++i) {
@@ -148,6 +245,10 @@ void writeTextRecord(Output &out, const Checked &c, const Origin *origin, std::s
     }
     if (c.cut)
         out.put(Ellipsis);
+    if (symbol && !symbol->addon.empty()) {
+        out.put('+');
+        out.put(symbol->addon);   // digits, from the reader
+    }
     out.put('\t');
     out.put(statusName(c.status));
     out.put('\t');
@@ -157,7 +258,7 @@ void writeTextRecord(Output &out, const Checked &c, const Origin *origin, std::s
         out.put(c.country.empty() ? c.issuer : c.country);
     } else {
         out.put("-\t");
-        forEachLine(c.status, c.country, [&out](std::string_view line) { out.put(line); });   // the one error line
+        forEachLineOf(c, [&out](std::string_view line) { out.put(line); });   // the one error line
     }
     if (!note.empty()) {
         out.put('\t');
@@ -192,7 +293,7 @@ void beginJsonRecord(Output &out, const Origin *origin)
     out.put("\"entry\":\"");
 }
 
-void endJsonRecord(Output &out, const Checked &c, std::string_view note)
+void endJsonRecord(Output &out, const Checked &c, std::string_view note, const Symbol *symbol)
 {
     out.put("\",\"code\":\"");
     for (int i = 0; i < c.codeSize; ++i)
@@ -204,7 +305,7 @@ void endJsonRecord(Output &out, const Checked &c, std::string_view note)
     out.put("\",\"lines\":[");
     bool first = true;
     // What the window's results list would show, one line at a time.
-    forEachLine(c.status, c.country, [&](std::string_view line) {
+    forEachLineOf(c, [&](std::string_view line) {
         if (!first)
             out.put(',');
         first = false;
@@ -230,6 +331,7 @@ void endJsonRecord(Output &out, const Checked &c, std::string_view note)
         out.put(",\"issuer\":\"");
         out.put(c.issuer);
         out.put('"');
+        writeOtherForms(out, c);
         if (c.codeSize == CodeLength) {
             Code code;
             for (int i = 0; i < c.codeSize; ++i)
@@ -247,15 +349,26 @@ void endJsonRecord(Output &out, const Checked &c, std::string_view note)
         appendJsonString(out, note);
         out.put('"');
     }
+    if (symbol) {
+        out.put(",\"symbology\":\"");
+        out.put(symbol->symbology);
+        out.put('"');
+        if (!symbol->addon.empty()) {
+            out.put(",\"addon\":\"");
+            out.put(symbol->addon);
+            out.put('"');
+        }
+    }
     out.put("}\n");
     out.flushIfFull();
 }
 
-void writeJsonRecord(Output &out, const Checked &c, std::string_view entry, const Origin *origin, std::string_view note)
+void writeJsonRecord(Output &out, const Checked &c, std::string_view entry, const Origin *origin, std::string_view note,
+                     const Symbol *symbol)
 {
     beginJsonRecord(out, origin);
     appendJsonString(out, entry);
-    endJsonRecord(out, c, note);
+    endJsonRecord(out, c, note, symbol);
 }
 
 void writeMissingColumn(Output &out, Format format, std::string_view column, const Origin *origin)

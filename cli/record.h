@@ -20,6 +20,7 @@ struct Rules
     bool asTyped = false;   // as the window's field takes it: the first 13 characters
     bool clean = false;     // spaces and hyphens anywhere are dropped first
     bool gtin = false;      // 8, 12, 13 and 14 digits, each its own kind of GTIN
+    bool upce = false;      // 6 to 8 digits a UPC-E number; 12 and 13 digits must have a UPC-E form
 };
 
 // The characters of one entry as they stream past: the first few are kept, all are counted.
@@ -59,6 +60,7 @@ struct Checked
     std::optional<int> expectedCheckDigit;   // accepted codes only
     std::string_view country;          // accepted 13-digit codes: the window's country text
     std::string_view issuer;           // accepted codes: who issued the number, by GS1's list
+    std::string_view lengthError;      // where the window's does not fit the lengths asked for
 
     [[nodiscard]] bool accepted() const noexcept { return status == Status::Ok || status == Status::BadCheckDigit; }
     // The window draws 13-digit codes only, and only those typed with all 13 digits.
@@ -77,15 +79,27 @@ struct Origin
     long long line = 0;
 };
 
-// Text: one line of tab-separated fields, [SOURCE[:LINE]] CODE STATUS CHECK TEXT [NOTE].
-void writeTextRecord(Output &out, const Checked &c, const Origin *origin = nullptr, std::string_view note = {});
+// What a reader saw of a code read from a symbol: the symbology ("ean13", "upca", "ean8", "upce")
+// and the digits of its add-on (none, 2 or 5).
+struct Symbol
+{
+    std::string_view symbology;
+    std::string_view addon;
+};
+
+// Text: one line of tab-separated fields, [SOURCE[:LINE]] CODE STATUS CHECK TEXT [NOTE]; CODE+ADDON
+// for a symbol with an add-on.
+void writeTextRecord(Output &out, const Checked &c, const Origin *origin = nullptr, std::string_view note = {},
+                     const Symbol *symbol = nullptr);
 // The same for the bulk case, 13 ASCII digits and their verdict, with no Checked to build.
 void writeTextRecord(Output &out, std::string_view thirteenDigits, const Verdict &v, const Origin *origin = nullptr);
 // JSON: one object on one line. The entry can be given whole, or streamed between the two halves.
+// A symbol's record ends with "symbology" and, where there is one, "addon".
 void writeJsonRecord(Output &out, const Checked &c, std::string_view entry, const Origin *origin = nullptr,
-                     std::string_view note = {});
+                     std::string_view note = {}, const Symbol *symbol = nullptr);
 void beginJsonRecord(Output &out, const Origin *origin);   // up to the entry's opening quote
-void endJsonRecord(Output &out, const Checked &c, std::string_view note = {});   // from the entry's closing quote on
+// From the entry's closing quote on.
+void endJsonRecord(Output &out, const Checked &c, std::string_view note = {}, const Symbol *symbol = nullptr);
 
 // A record of a file that lacks the column asked for.
 inline constexpr std::string_view MissingColumnStatus = "missing-column";

@@ -10,7 +10,7 @@ Records::Records(Output &out, RecordOptions options)
 void Records::entry(std::string_view bytes, long long line)
 {
     const Origin origin = originOf(line);
-    if (m_options.format == Format::Text) {
+    if (m_options.format == Format::Text && !m_options.rules.upce) {
         // The bulk case, straight from the bytes: a third less CPU time than building a Checked
         // for each line (0.030 s against 0.045 s for 1,000,000 lines).
         if (const auto v = verdictOfThirteenDigits(bytes)) {
@@ -19,7 +19,9 @@ void Records::entry(std::string_view bytes, long long line)
             return;
         }
     }
-    std::optional<Checked> c = checkThirteenDigits(bytes);   // the bulk case
+    std::optional<Checked> c;
+    if (!m_options.rules.upce)
+        c = checkThirteenDigits(bytes);   // the bulk case
     if (c && m_options.rules.gtin)
         c->kind = Kind::Gtin13;
     if (!c)

@@ -5,6 +5,7 @@
 #include "input.h"
 #include "record.h"
 #include "records.h"
+#include "upce.h"
 #include "utf8.h"
 
 #include <cstdint>
@@ -52,6 +53,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         require(gtin.kind.has_value() && !gtin.issuer.empty());
         require(gtin.expectedCheckDigit && *gtin.expectedCheckDigit >= 0 && *gtin.expectedCheckDigit <= 9);
     }
+    // Read as UPC-E: whatever is accepted is a UPC-A number with a UPC-E form, and its JSON
+    // record is one line.
+    Rules upceRules;
+    upceRules.upce = true;
+    upceRules.clean = size % 2 == 1;
+    const Checked upce = checkEntry(bytes, upceRules);
+    if (upce.accepted()) {
+        require(upce.codeSize == ean13::CodeLength && upce.code[0] == U'0');
+        std::string digits;
+        for (int i = 0; i < upce.codeSize; ++i)
+            digits += static_cast<char>(upce.code[static_cast<std::size_t>(i)]);
+        require(ean13::upcEOfGtin13(digits).has_value());
+        require(upce.expectedCheckDigit && *upce.expectedCheckDigit >= 0 && *upce.expectedCheckDigit <= 9);
+    }
+    std::size_t upceLines = 0;
+    Output upceOut([&upceLines](std::string_view piece) {
+        for (char c : piece)
+            upceLines += c == '\n';
+        return true;
+    });
+    writeJsonRecord(upceOut, upce, bytes);
+    upceOut.flush();
+    require(upceLines == 1);   // a line break in the entry is escaped
 
     // The same bytes as a stream, in pieces whose sizes come from the data itself.
     std::size_t expected = 0;

@@ -27,6 +27,10 @@ QList<QJsonObject> records(const QByteArray &out)
 
 const QString LengthError = u"ОШИБКА! Длинна введенного кода отличается от 12-13!"_s;
 const QString NonDigitError = u"ОШИБКА! В коде присутствуют символы отличные от цифр!"_s;
+const QString NumberSystemError = u"ОШИБКА! Номер UPC-E начинается с системы нумерации 0 или 1!"_s;
+const QString UpcELengthError = u"ОШИБКА! Номер UPC-E состоит из 6, 7 или 8 цифр, номер UPC-A — из 12 или 13!"_s;
+const QString BadUpcEError = u"ОШИБКА! Неверный номер UPC-E: по правилам сокращения нулей его номер UPC-A записывается в UPC-E иначе!"_s;
+const QString NotUpcEError = u"ОШИБКА! Этот номер нельзя сократить до UPC-E: нужен номер UPC-A с системой нумерации 0 или 1 и нулями на сокращаемых местах!"_s;
 
 // Text records, spelled out: "CODE\tSTATUS\tCHECK\tTEXT\n".
 QByteArray rec(const QString &code, const QString &status, const QString &check, const QString &text)
@@ -42,6 +46,7 @@ QByteArray missing(const QString &column)
 const QByteArray UkraineOk = rec(u"4820000000000"_s, u"ok"_s, u"0"_s, u"Украина"_s);
 const QByteArray UkraineWrong = rec(u"4820000000001"_s, u"bad-check-digit"_s, u"0"_s, u"Украина"_s);
 const QByteArray UpcOk = rec(u"0036000291452"_s, u"ok"_s, u"2"_s, u"США (Канада)"_s);
+const QByteArray UpcEOk = rec(u"0042100005264"_s, u"ok"_s, u"4"_s, u"США (Канада)"_s);   // UPC-E 04252614
 
 } // namespace
 
@@ -76,6 +81,8 @@ private slots:
     void aTerminalIsToldHowToEndTheInput();
     void everyJsonRecordHasItsLine();
     void gtinKindAndIssuerInJson();
+    void upcEAndBookNumbersInJson();
+    void sixDigitsThatNameAFile();
     void sourcesInJson();
     void theReaderLeavingEarlyIsNoSuccess_data();
     void theReaderLeavingEarlyIsNoSuccess();
@@ -385,7 +392,7 @@ void TestCli::helpAndVersion_data()
     const QString scan = QStringLiteral(SCAN_EXE);
     const QString grade = QStringLiteral(GRADE_EXE);
     const QByteArrayList options{"--input", "--column", "--delimiter", "--csv", "--header", "--clean", "--gtin",
-                                 "--as-typed", "--json", "Exit status", "SIGPIPE", "--version"};
+                                 "--upce", "upc_a", "upc_e", "isbn10", "issn", "ismn", "--as-typed", "--json", "Exit status", "SIGPIPE", "--version"};
     const QByteArrayList renderOptions{"--format", "--x-dim", "--dpi", "--height", "--bwr", "--no-text",
                                        "--margin-indicator", "--output", "--input", "Exit status", "--version"};
     const QByteArrayList scanOptions{"usage: ean13 scan", "--json", "IMAGE", "Exit status", "--version"};
@@ -556,7 +563,29 @@ void TestCli::entriesAndInputs_data()
                + rec(u"14820000000000"_s, u"bad-check-digit"_s, u"7"_s, u"GS1 Украина"_s) + shortOrLong(u"123456789"_s)
                + rec(u"1482000000000x"_s, u"non-digit"_s, u"-"_s, NonDigitError) + tooLong(u"14820000000000"_s)
         << 1 << none;
-    QTest::newRow("without --gtin, 8 digits are too few")
+    // --upce
+    QTest::newRow("--upce: 8, 7 and 6 digits, a UPC-A number that has a UPC-E form")
+        << QStringList{u"--upce"_s} << QByteArray("04252614\n0425261\n425261\n042100005264\n0042100005264\n") << none
+        << UpcEOk + UpcEOk + UpcEOk + UpcEOk + UpcEOk << 0 << none;
+    QTest::newRow("--upce: a wrong check digit is verified as usual")
+        << QStringList{u"--upce"_s} << QByteArray("04252619\n") << none
+        << rec(u"0042100005269"_s, u"bad-check-digit"_s, u"4"_s, u"США (Канада)"_s) << 1 << none;
+    QTest::newRow("--upce: refusals")
+        << QStringList{u"--upce"_s}
+        << QByteArray("24252614\n01200033\n036000291452\n4820000000000\n12345\n123456789\n0123x565\n") << none
+        << rec(u"24252614"_s, u"bad-number-system"_s, u"-"_s, NumberSystemError)
+               + rec(u"01200033"_s, u"bad-upc-e"_s, u"-"_s, BadUpcEError)
+               + rec(u"0036000291452"_s, u"not-upc-e"_s, u"-"_s, NotUpcEError)
+               + rec(u"4820000000000"_s, u"not-upc-e"_s, u"-"_s, NotUpcEError)
+               + rec(u"12345"_s, u"bad-length"_s, u"-"_s, UpcELengthError)
+               + rec(u"123456789"_s, u"bad-length"_s, u"-"_s, UpcELengthError)
+               + rec(u"0123x565"_s, u"non-digit"_s, u"-"_s, NonDigitError)
+        << 1 << none;
+    QTest::newRow("--upce --clean") << QStringList{u"--upce"_s, u"--clean"_s} << QByteArray("0 425261 4\n") << none
+                                    << UpcEOk << 0 << none;
+    QTest::newRow("--upce, codes as arguments") << QStringList{u"--upce"_s, u"425261"_s} << none << none << UpcEOk << 0
+                                                << none;
+    QTest::newRow("without --upce, 8 digits are too few")
         << QStringList() << QByteArray("96385074\n") << none << shortOrLong(u"96385074"_s) << 1 << none;
     // Columns
     QTest::newRow("--column 2 of tab-separated lines")
@@ -662,6 +691,10 @@ void TestCli::entriesAndInputs_data()
                                                    << 1 << none;
     QTest::newRow("--as-typed excludes --gtin") << QStringList{u"--as-typed"_s, u"--gtin"_s} << none << none << none
                                                 << 2 << QByteArray("ean13: ");
+    QTest::newRow("--upce excludes --gtin") << QStringList{u"--upce"_s, u"--gtin"_s} << none << none << none << 2
+                                            << QByteArray("--gtin excludes --upce");
+    QTest::newRow("--upce excludes --as-typed") << QStringList{u"--upce"_s, u"--as-typed"_s} << none << none << none
+                                                << 2 << QByteArray("--upce excludes --as-typed");
 }
 
 void TestCli::entriesAndInputs()
@@ -814,6 +847,74 @@ void TestCli::gtinKindAndIssuerInJson()
     const auto plain = records(run({u"--json"_s, u"4600000000008"_s}).out);
     QVERIFY(!plain[0].contains(u"kind"_s));
     QCOMPARE(plain[0][u"issuer"_s].toString(), u"GS1 Россия"_s);
+}
+
+void TestCli::upcEAndBookNumbersInJson()
+{
+    // A UPC-E number stands for its UPC-A number; "code" is the 13-digit GTIN.
+    Run r = run({u"--json"_s, u"--upce"_s, u"04252614"_s, u"0123455"_s, u"04252619"_s, u"036000291452"_s});
+    QCOMPARE(r.exitCode, 1);
+    auto recs = records(r.out);
+    QCOMPARE(recs.size(), 4);
+    const QStringList codes{u"0042100005264"_s, u"0012345000058"_s, u"0042100005269"_s, u"0036000291452"_s};
+    const QStringList upcA{u"042100005264"_s, u"012345000058"_s, u"042100005269"_s, QString()};
+    const QStringList upcE{u"04252614"_s, u"01234558"_s, u"04252619"_s, QString()};
+    const QStringList statuses{u"ok"_s, u"ok"_s, u"bad-check-digit"_s, u"not-upc-e"_s};
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(recs[i][u"code"_s].toString(), codes[i]);
+        QCOMPARE(recs[i][u"status"_s].toString(), statuses[i]);
+        QCOMPARE(recs[i][u"upc_a"_s].toString(), upcA[i]);
+        QCOMPARE(recs[i][u"upc_e"_s].toString(), upcE[i]);
+    }
+    QCOMPARE(recs[0][u"issuer"_s].toString(), u"GS1 США"_s);
+    QCOMPARE(recs[0][u"lines"_s].toArray().last().toString(), u"Страна-производитель: США (Канада)."_s);
+    QCOMPARE(recs[2][u"expected_check_digit"_s].toInt(-1), 4);
+    QCOMPARE(recs[3][u"colour"_s].toString(), u"red"_s);
+    QCOMPARE(recs[3][u"lines"_s].toArray().toVariantList(), QVariantList{NotUpcEError});
+    QVERIFY(!recs[3].contains(u"expected_check_digit"_s));
+    // A length that --upce does not take is named in words that fit it, the 14th character on too.
+    r = run({u"--json"_s, u"--upce"_s}, "123456789\n" + QByteArray(100000, '0') + "\n");
+    recs = records(r.out);
+    QCOMPARE(recs.size(), 2);
+    for (const QJsonObject &o : recs) {
+        QCOMPARE(o[u"status"_s].toString(), u"bad-length"_s);
+        QCOMPARE(o[u"lines"_s].toArray().toVariantList(), QVariantList{UpcELengthError});
+    }
+    QCOMPARE(recs[1][u"code"_s].toString(), u"0000000000000"_s);
+
+    // Without --upce: UPC-A numbers gain their UPC-E form where they have one, and correct codes of
+    // the book trade their ISBN-10, ISSN or ISMN; a wrong check digit gives no book number.
+    r = run({u"--json"_s, u"042100005264"_s, u"036000291452"_s, u"9780804429573"_s, u"9771000002004"_s,
+             u"9790230671187"_s, u"9780804429574"_s, u"9791234567896"_s, u"4820000000000"_s});
+    recs = records(r.out);
+    QCOMPARE(recs.size(), 8);
+    QCOMPARE(recs[0][u"upc_a"_s].toString(), u"042100005264"_s);
+    QCOMPARE(recs[0][u"upc_e"_s].toString(), u"04252614"_s);
+    QCOMPARE(recs[1][u"upc_a"_s].toString(), u"036000291452"_s);
+    QVERIFY(!recs[1].contains(u"upc_e"_s));
+    QCOMPARE(recs[2][u"isbn10"_s].toString(), u"080442957X"_s);
+    QCOMPARE(recs[3][u"issn"_s].toString(), u"1000002X"_s);
+    QCOMPARE(recs[4][u"ismn"_s].toString(), u"M230671187"_s);
+    QCOMPARE(recs[5][u"status"_s].toString(), u"bad-check-digit"_s);
+    for (int i = 2; i < 8; ++i)
+        QVERIFY(!recs[i].contains(u"upc_a"_s) && !recs[i].contains(u"upc_e"_s));
+    for (int i : {0, 1, 5, 6, 7})
+        QVERIFY(!recs[i].contains(u"isbn10"_s) && !recs[i].contains(u"issn"_s) && !recs[i].contains(u"ismn"_s));
+}
+
+// Six digits are a code only with --upce; without it, a file of that name was meant as an input.
+void TestCli::sixDigitsThatNameAFile()
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath(u"425261"_s));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    Run r = run({u"425261"_s}, {}, dir.path());
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.contains("is a file, not a code"), r.err.constData());
+    r = run({u"--upce"_s, u"425261"_s}, {}, dir.path());
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, UpcEOk);
 }
 
 void TestCli::sourcesInJson()

@@ -1,5 +1,6 @@
 // The rules without any window: what an entry becomes, the check digit, the prefix rules,
 // the number sets and the module string.
+#include "booktrade.h"
 #include "ean13.h"
 #include "upce.h"
 #include "utf8.h"
@@ -71,6 +72,7 @@ private slots:
     void gtinCheckDigit();
     void issuer_data();
     void issuer();
+    void issuerOfEveryPrefix();
     void gtinVerdictAndLines_data();
     void gtinVerdictAndLines();
     void correctedCode_data();
@@ -78,6 +80,12 @@ private slots:
     void upcE_data();
     void upcE();
     void upcERoundTrip();
+    void upcEEntry_data();
+    void upcEEntry();
+    void upcEOfGtin13_data();
+    void upcEOfGtin13();
+    void bookTradeNumbers_data();
+    void bookTradeNumbers();
 };
 
 void TestCore::normalise_data()
@@ -446,6 +454,8 @@ void TestCore::textsNeedNoEscaping()
     }
     for (const QString &e : {u""_s, u"48200000x0000"_s, u"4820000000000"_s, u"4820000000001"_s})
         texts << lines(ean13::analyse(code(e)));
+    for (std::string_view t : {ean13::NumberSystemError, ean13::BadUpcEError, ean13::NotUpcEError, ean13::UpcELengthError})
+        texts << fromView(t);
     for (const QString &t : texts) {
         QVERIFY(!t.contains(u'"') && !t.contains(u'\\'));
         for (QChar c : t)
@@ -511,6 +521,20 @@ void TestCore::issuer_data()
     QTest::newRow("GTIN-8 460: GS1 Russia") << QByteArray("46012344") << u"GS1 Россия"_s;
     QTest::newRow("GTIN-8 960: the Global Office's GTIN-8") << QByteArray("96385074") << u"Глобальный офис GS1 (GTIN-8)"_s;
     QTest::newRow("GTIN-8 978: not for GTIN-8") << QByteArray("97812344") << u"префикс не выдан GS1"_s;
+    // Where GS1's list of March 2025 differs from older lists.
+    const QString reserve = u"Глобальный офис GS1: резерв для будущей организации GS1"_s;
+    QTest::newRow("050: GS1 US's reserve, no longer coupons") << QByteArray("0500000000005") << u"GS1 США: резерв на будущее"_s;
+    QTest::newRow("0000000: inside a company") << QByteArray("0000000123457") << u"номер ограниченного обращения внутри компании"_s;
+    QTest::newRow("UPC-A 000000: the same") << QByteArray("000000123457") << u"номер ограниченного обращения внутри компании"_s;
+    QTest::newRow("0000001-0000099: a GTIN-8's place") << QByteArray("0000009638501") << u"не используется: совпал бы с GTIN-8"_s;
+    QTest::newRow("00001: GS1 US again") << QByteArray("0000100000009") << u"GS1 США"_s;
+    QTest::newRow("984: no coupon prefix") << QByteArray("9840000000003") << u"префикс не выдан GS1"_s;
+    QTest::newRow("390: no member yet") << QByteArray("3900000000000") << u"префикс не выдан GS1"_s;
+    QTest::newRow("612: no member yet") << QByteArray("6120000000009") << u"префикс не выдан GS1"_s;
+    QTest::newRow("894: kept for a future member") << QByteArray("8940000000001") << reserve;
+    QTest::newRow("GTIN-8 960: GS1 UK") << QByteArray("96000007") << u"GS1 Великобритания (GTIN-8)"_s;
+    QTest::newRow("GTIN-8 9625: GS1 Poland") << QByteArray("96250006") << u"GS1 Польша (GTIN-8)"_s;
+    QTest::newRow("GTIN-8 9627: the Global Office") << QByteArray("96270004") << u"Глобальный офис GS1 (GTIN-8)"_s;
 }
 
 void TestCore::issuer()
@@ -518,6 +542,43 @@ void TestCore::issuer()
     QFETCH(QByteArray, gtin);
     QFETCH(QString, issuer);
     QCOMPARE(fromView(ean13::issuer(std::string_view(gtin.constData(), static_cast<std::size_t>(gtin.size())))), issuer);
+}
+
+// Every prefix against GS1's list of March 2025 (tests/data/gs1-prefixes.tsv: first and last
+// prefix, GS1's words, our text), and every three-digit prefix the list leaves out is not issued.
+void TestCore::issuerOfEveryPrefix()
+{
+    QFile file(QStringLiteral(GS1_PREFIXES));
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    QSet<int> listed;   // three-digit prefixes, or those that longer ones begin with
+    int ranges = 0;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).chopped(1);
+        if (line.startsWith(u'#'))
+            continue;
+        const QStringList f = line.split(u'\t');
+        QCOMPARE(f.size(), 4);
+        QCOMPARE(f[0].size(), f[1].size());
+        ++ranges;
+        for (qlonglong p = f[0].toLongLong(); p <= f[1].toLongLong(); ++p) {
+            const QByteArray prefix = QByteArray::number(p).rightJustified(f[0].size(), '0');
+            const QByteArray gtin = (prefix + QByteArray(13, '0')).left(13);
+            QVERIFY2(fromView(ean13::issuer(std::string_view(gtin.constData(), 13))) == f[3],
+                     qPrintable(u"%1 (%2): %3"_s.arg(QString::fromLatin1(prefix), f[2], fromView(ean13::issuer(gtin.toStdString())))));
+            if (prefix.size() >= 3)
+                listed.insert(prefix.left(3).toInt());
+            else   // 99: 990 to 999
+                for (int d = 0; d < 10; ++d)
+                    listed.insert(prefix.toInt() * 10 + d);
+        }
+    }
+    QCOMPARE(ranges, 149);
+    for (int p = 0; p < 1000; ++p) {
+        if (listed.contains(p))
+            continue;
+        const std::string gtin = QByteArray::number(p).rightJustified(3, '0').toStdString() + "0000000000";
+        QVERIFY2(ean13::issuer(gtin) == ean13::UnassignedPrefix, gtin.c_str());
+    }
 }
 
 void TestCore::gtinVerdictAndLines_data()
@@ -640,4 +701,102 @@ void TestCore::upcERoundTrip()
 }
 
 QTEST_APPLESS_MAIN(TestCore)
+// An entry read as UPC-E: 8 digits carry their check digit, 7 and 6 have it worked out; the
+// number system is 0 or 1, and 6 digits mean 0. Check digits from python-stdnum's ean module.
+void TestCore::upcEEntry_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("upcA");   // empty: none
+    QTest::addColumn<bool>("checkDigitGiven");
+    QTest::newRow("8 digits, last 1") << u"04252614"_s << u"ok"_s << u"042100005264"_s << true;
+    QTest::newRow("8 digits, wrong check digit kept") << u"04252619"_s << u"ok"_s << u"042100005269"_s << true;
+    QTest::newRow("8 digits, last 3") << u"01234531"_s << u"ok"_s << u"012300000451"_s << true;
+    QTest::newRow("8 digits, last 4") << u"01234543"_s << u"ok"_s << u"012340000053"_s << true;
+    QTest::newRow("8 digits, last 9, number system 0") << u"06543297"_s << u"ok"_s << u"065432000097"_s << true;
+    QTest::newRow("8 digits, number system 1") << u"11234520"_s << u"ok"_s << u"112200003450"_s << true;
+    QTest::newRow("7 digits: number system and six") << u"0123455"_s << u"ok"_s << u"012345000058"_s << false;
+    QTest::newRow("7 digits, number system 1") << u"1120050"_s << u"ok"_s << u"112000000055"_s << false;
+    QTest::newRow("6 digits: number system 0") << u"425261"_s << u"ok"_s << u"042100005264"_s << false;
+    QTest::newRow("6 digits beginning with 2: still 0") << u"212345"_s << u"ok"_s << u"021234000055"_s << false;
+    QTest::newRow("8 digits, number system 2") << u"21234565"_s << u"bad-number-system"_s << QString() << false;
+    QTest::newRow("7 digits, number system 9") << u"9123455"_s << u"bad-number-system"_s << QString() << false;
+    QTest::newRow("last 3 after a third digit 0-2: the rule of 0") << u"0120003"_s << u"bad-upc-e"_s << QString() << false;
+    QTest::newRow("last 4 after a fourth digit 0: the rule of 3") << u"01230047"_s << u"bad-upc-e"_s << QString() << false;
+    QTest::newRow("last 5 after a fifth digit 0: the rule of 4") << u"612305"_s << u"bad-upc-e"_s << QString() << false;
+    QTest::newRow("the same numbers, the right rule") << u"0120000"_s << u"ok"_s << u"012000000003"_s << false;
+    QTest::newRow("5 digits") << u"12345"_s << u"bad-length"_s << QString() << false;
+    QTest::newRow("9 digits") << u"012345678"_s << u"bad-length"_s << QString() << false;
+    QTest::newRow("a letter") << u"0123x565"_s << u"non-digit"_s << QString() << false;
+    QTest::newRow("full-width digits") << u"０１２３４５"_s << u"non-digit"_s << QString() << false;
+}
+
+void TestCore::upcEEntry()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, status);
+    QFETCH(QString, upcA);
+    QFETCH(bool, checkDigitGiven);
+    const ean13::UpcEEntry e = ean13::readUpcE(entry.toStdU32String());
+    QCOMPARE(fromView(ean13::statusName(e.status)), status);
+    QCOMPARE(QString::fromStdString(e.upcA), upcA);
+    QCOMPARE(e.checkDigitGiven, checkDigitGiven);
+    if (e.status == ean13::Status::Ok && !checkDigitGiven)   // a check digit worked out is right
+        QCOMPARE(ean13::gtinCheckDigit(e.upcA), e.upcA.back() - '0');
+}
+
+void TestCore::upcEOfGtin13_data()
+{
+    QTest::addColumn<QString>("gtin");
+    QTest::addColumn<QString>("upcE");   // empty: none
+    QTest::newRow("last 1") << u"0042100005264"_s << u"04252614"_s;
+    QTest::newRow("a wrong check digit goes along") << u"0042100005260"_s << u"04252610"_s;
+    QTest::newRow("number system 1") << u"0112200003450"_s << u"11234520"_s;
+    QTest::newRow("zeros in the wrong places") << u"0036000291452"_s << QString();
+    QTest::newRow("number system 2") << u"0212200003450"_s << QString();
+    QTest::newRow("not a UPC-A number") << u"4042100005264"_s << QString();
+    QTest::newRow("12 digits") << u"042100005264"_s << QString();
+}
+
+void TestCore::upcEOfGtin13()
+{
+    QFETCH(QString, gtin);
+    QFETCH(QString, upcE);
+    QCOMPARE(QString::fromStdString(ean13::upcEOfGtin13(gtin.toStdString()).value_or("")), upcE);
+}
+
+// Worked with python-stdnum (isbn.to_isbn10, issn.calc_check_digit, ismn.to_ismn13).
+void TestCore::bookTradeNumbers_data()
+{
+    QTest::addColumn<QString>("gtin");
+    QTest::addColumn<QString>("isbn10");   // empty: none
+    QTest::addColumn<QString>("issn");
+    QTest::addColumn<QString>("ismn");
+    const QString none;
+    QTest::newRow("ISBN-10") << u"9780306406157"_s << u"0306406152"_s << none << none;
+    QTest::newRow("ISBN-10 with X") << u"9780804429573"_s << u"080442957X"_s << none << none;
+    QTest::newRow("ISBN-10, check digit 0") << u"9780000000002"_s << u"0000000000"_s << none << none;
+    QTest::newRow("979 books: ISBN-13 only") << u"9791234567896"_s << none << none << none;
+    QTest::newRow("ISSN, issue variant 00") << u"9770317847100"_s << none << u"03178471"_s << none;
+    QTest::newRow("ISSN, issue variant 06") << u"9771443583061"_s << none << u"14435837"_s << none;
+    QTest::newRow("ISSN with X") << u"9771000002004"_s << none << u"1000002X"_s << none;
+    QTest::newRow("ISMN") << u"9790230671187"_s << none << none << u"M230671187"_s;
+    QTest::newRow("ISMN, all zeros") << u"9790000000001"_s << none << none << u"M000000001"_s;
+    QTest::newRow("another prefix") << u"4820000000000"_s << none << none << none;
+    QTest::newRow("12 digits") << u"978030640615"_s << none << none << none;
+    QTest::newRow("a letter") << u"978030640615X"_s << none << none << none;
+}
+
+void TestCore::bookTradeNumbers()
+{
+    QFETCH(QString, gtin);
+    QFETCH(QString, isbn10);
+    QFETCH(QString, issn);
+    QFETCH(QString, ismn);
+    const std::string g = gtin.toStdString();
+    QCOMPARE(QString::fromStdString(ean13::isbn10Of(g).value_or("")), isbn10);
+    QCOMPARE(QString::fromStdString(ean13::issnOf(g).value_or("")), issn);
+    QCOMPARE(QString::fromStdString(ean13::ismnOf(g).value_or("")), ismn);
+}
+
 #include "tst_core.moc"

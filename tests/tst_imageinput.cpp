@@ -93,6 +93,11 @@ private slots:
     void severalCodesCancelled();
     void choiceOpensAboveThePicture();
     void noCodeSaysSo();
+    void familyCodeAnalysed_data();
+    void familyCodeAnalysed();
+    void ean8NamedInAMessage_data();
+    void ean8NamedInAMessage();
+    void ean8BesideAnEan13();
     void unreadableFileNamedWithReason_data();
     void unreadableFileNamedWithReason();
     void otherDragsLeftAlone();
@@ -298,6 +303,94 @@ void TestImageInput::noCodeSaysSo()
     QTRY_VERIFY(MainForm->Edit1->hasFocus());
     type(u"2"_s);   // the keys reach the field again
     QCOMPARE(MainForm->Edit1->text(), u"482"_s);
+}
+
+// A UPC-E code goes into the field as the 12 digits of the UPC-A number it stands for, and an add-on
+// stays out of it: the field holds the code the window analyses.
+void TestImageInput::familyCodeAnalysed_data()
+{
+    QTest::addColumn<QString>("barcode");
+    QTest::addColumn<QString>("data");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("country");
+    QTest::addColumn<bool>("picture");
+    QTest::newRow("upc-e") << u"UPCE"_s << u"0123456"_s << u"012345000065"_s << u"Страна-производитель: США (Канада)."_s << false;
+    QTest::newRow("upc-e, last digit 3") << u"UPCE"_s << u"0123453"_s << u"012300000451"_s
+                                         << u"Страна-производитель: США (Канада)."_s << false;
+    QTest::newRow("ean-13 with an add-on") << u"EANX"_s << u"482000000000+12345"_s << u"4820000000000"_s << Ukraine << true;
+    QTest::newRow("upc-a with an add-on") << u"UPCA"_s << u"03600029145+12"_s << u"0036000291452"_s
+                                          << u"Страна-производитель: США (Канада)."_s << true;
+}
+
+void TestImageInput::familyCodeAnalysed()
+{
+    QFETCH(QString, barcode);
+    QFETCH(QString, data);
+    QFETCH(QString, entry);
+    QFETCH(QString, country);
+    QFETCH(bool, picture);
+    Started started;
+    type(u"1"_s);
+    const std::unique_ptr<QMimeData> dropped(fileData(saved(scanimages::zintFamilySymbol(barcode, data, 3), u"family.png"_s)));
+    QVERIFY(drop(dropped.get(), QPoint(30, 100)));
+    QTRY_COMPARE(MainForm->Edit1->text(), entry);
+    QTRY_COMPARE(listLines(), (QStringList{u"Контрольная сумма в коде корректна!"_s, QString(58, u'-'), country}));
+    QCOMPARE(listColour(), QColor(0, 0, 255));
+    QCOMPARE(MainForm->Button5->isEnabled(), picture);   // the picture is of 13 digits typed whole
+    QVERIFY(MainForm->Edit1->hasFocus());
+}
+
+// The window analyses EAN-13 and UPC-A numbers: an EAN-8 code is named, and the field keeps what
+// it held.
+void TestImageInput::ean8NamedInAMessage_data()
+{
+    QTest::addColumn<QStringList>("data");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("one") << QStringList{u"9638507"_s}
+                         << u"В изображении найден код EAN-8 96385074. Программа анализирует коды EAN-13 и UPC-A; "
+                            u"код EAN-8 анализирует команда «ean13 check --gtin»."_s;
+    QTest::newRow("two") << QStringList{u"9638507"_s, u"2012345"_s}
+                         << u"В изображении найдены коды EAN-8: 96385074, 20123451. Программа анализирует коды EAN-13 "
+                            u"и UPC-A; коды EAN-8 анализирует команда «ean13 check --gtin»."_s;
+}
+
+void TestImageInput::ean8NamedInAMessage()
+{
+    QFETCH(QStringList, data);
+    QFETCH(QString, said);
+    Started started;
+    type(u"48"_s);
+    SeenBox seen;
+    onNextDialog<QMessageBox>(this, [&](QMessageBox *box) {
+        seen = {true, box->windowTitle(), box->text(), static_cast<int>(box->buttons().size())};
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    QImage picture = scanimages::zintFamilySymbol(u"EANX"_s, data.front(), 3);
+    if (data.size() > 1)
+        picture = side(picture, scanimages::zintFamilySymbol(u"EANX"_s, data.back(), 3));
+    QGuiApplication::clipboard()->setImage(picture);
+    press(Qt::Key_V, Qt::ControlModifier);
+    QTRY_VERIFY(seen.shown);
+    QCOMPARE(seen.text, said);
+    QCOMPARE(seen.title, u"Анализатор штрих-кодов"_s);
+    QCOMPARE(seen.buttons, 1);
+    QCOMPARE(MainForm->Edit1->text(), u"48"_s);
+    QVERIFY(listLines().isEmpty());
+    QTRY_VERIFY(MainForm->Edit1->hasFocus());
+    type(u"2"_s);   // the keys reach the field again
+    QCOMPARE(MainForm->Edit1->text(), u"482"_s);
+}
+
+// Beside a code the window analyses, an EAN-8 code is no choice to offer: the other code is taken.
+void TestImageInput::ean8BesideAnEan13()
+{
+    Started started;
+    const std::unique_ptr<QMimeData> dropped(fileData(
+        saved(side(scanimages::zintFamilySymbol(u"EANX"_s, u"9638507"_s, 2), m_ukraine), u"ean8-and-ean13.png"_s)));
+    QVERIFY(drop(dropped.get(), QPoint(30, 100)));
+    QTRY_COMPARE(MainForm->Edit1->text(), u"4820000000000"_s);
+    QTRY_COMPARE(listLines().value(2), Ukraine);
+    QVERIFY(!QApplication::activeModalWidget());
 }
 
 void TestImageInput::unreadableFileNamedWithReason_data()

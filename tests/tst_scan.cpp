@@ -99,6 +99,8 @@ private slots:
     void initTestCase();
     void textRecordsAreCheckRecords();
     void jsonRecordsAreCheckRecords();
+    void familyRecordsAreCheckRecords_data();
+    void familyRecordsAreCheckRecords();
     void imageWithoutCode();
     void exitStatus_data();
     void exitStatus();
@@ -170,11 +172,66 @@ void TestScan::jsonRecordsAreCheckRecords()
         QJsonObject expected = records(ean13({u"check"_s, u"--json"_s, codes[i]}).out).value(0);
         expected.insert(u"source"_s, m_two);
         expected.remove(u"line"_s);   // a code argument's place among the arguments; an image has no lines
+        expected.insert(u"symbology"_s, i == 0 ? u"upca"_s : u"ean13"_s);
         QCOMPARE(got[i], expected);
         QCOMPARE(got[i].value(u"code"_s).toString(), codes[i]);
     }
     // Keys in the order of check's records, with the source first.
     QVERIFY(scan.out.startsWith("{\"source\":\"" + m_two.toUtf8() + "\",\"entry\":\"0036000291452\",\"code\":"));
+}
+
+// Each symbology's record is ean13 check's record of what the symbol holds, as check is asked for
+// it, with the symbology and the add-on after it; the text form shows the add-on after a "+".
+void TestScan::familyRecordsAreCheckRecords_data()
+{
+    QTest::addColumn<QString>("barcode");
+    QTest::addColumn<QString>("data");
+    QTest::addColumn<QStringList>("check");   // ean13 check's arguments for the same record
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("symbology");
+    QTest::addColumn<QString>("addon");
+    QTest::newRow("ean-8") << u"EANX"_s << u"9638507"_s << QStringList{u"--gtin"_s, u"96385074"_s} << u"96385074"_s
+                           << u"ean8"_s << QString();
+    QTest::newRow("upc-e") << u"UPCE"_s << u"0123456"_s << QStringList{u"--upce"_s, u"01234565"_s} << u"01234565"_s << u"upce"_s
+                           << QString();
+    QTest::newRow("ean-13 + 5") << u"EANX"_s << u"978014300723+51299"_s << QStringList{u"9780143007234"_s}
+                                << u"9780143007234"_s << u"ean13"_s << u"51299"_s;
+    QTest::newRow("ean-13 + 2") << u"EANX"_s << u"977123456700+05"_s << QStringList{u"9771234567003"_s}
+                                << u"9771234567003"_s << u"ean13"_s << u"05"_s;
+    QTest::newRow("upc-a + 2") << u"UPCA"_s << u"03600029145+12"_s << QStringList{u"0036000291452"_s}
+                               << u"0036000291452"_s << u"upca"_s << u"12"_s;
+}
+
+void TestScan::familyRecordsAreCheckRecords()
+{
+    QFETCH(QString, barcode);
+    QFETCH(QString, data);
+    QFETCH(QStringList, check);
+    QFETCH(QString, entry);
+    QFETCH(QString, symbology);
+    QFETCH(QString, addon);
+    const QString image = m_dir.filePath(QString::fromUtf8(QTest::currentDataTag()) + u".png"_s);
+    QVERIFY(scanimages::zintFamilySymbol(barcode, data, 3).save(image));
+
+    const Run json = ean13({u"scan"_s, u"--json"_s, image});
+    QCOMPARE(json.exitCode, 0);
+    const QList<QJsonObject> got = records(json.out);
+    QCOMPARE(got.size(), 1);
+    QJsonObject expected = records(ean13(QStringList{u"check"_s, u"--json"_s} + check).out).value(0);
+    expected.remove(u"line"_s);
+    expected.insert(u"source"_s, image);
+    expected.insert(u"entry"_s, entry);
+    expected.insert(u"symbology"_s, symbology);
+    if (!addon.isEmpty())
+        expected.insert(u"addon"_s, addon);
+    QCOMPARE(got.front(), expected);
+
+    const Run text = ean13({u"scan"_s, image});
+    QCOMPARE(text.exitCode, 0);
+    QByteArray checkText = ean13(QStringList{u"check"_s} + check).out;
+    if (!addon.isEmpty())
+        checkText.insert(checkText.indexOf('\t'), '+' + addon.toUtf8());
+    QCOMPARE(text.out, image.toUtf8() + '\t' + checkText);
 }
 
 void TestScan::imageWithoutCode()

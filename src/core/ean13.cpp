@@ -235,6 +235,9 @@ std::string_view statusName(Status s) noexcept
     case Status::BadCheckDigit: return "bad-check-digit";
     case Status::BadLength: return "bad-length";
     case Status::NonDigit: return "non-digit";
+    case Status::BadNumberSystem: return "bad-number-system";
+    case Status::BadUpcE: return "bad-upc-e";
+    case Status::NotUpcE: return "not-upc-e";
     }
     return {};
 }
@@ -381,15 +384,20 @@ struct IssuerRange
 };
 
 // GS1's list of prefixes ("GS1 Company Prefix", gs1.org/standards/id-keys/company-prefix) as it
-// stood in 2024: the member organisation that issues numbers under each prefix, and the ranges
-// set aside for other uses. Prefixes that are not listed are not issued; organisations that
-// joined later are missing until the table is brought up to date from that list.
+// stood in March 2025, in the copy that jodal/biip keeps (tests/data/gs1-prefixes.tsv names it; a
+// test compares every prefix with that file): the member organisation that issues numbers under
+// each prefix, and the ranges set aside for other uses. Prefixes that are not listed are not
+// issued. Where other lists differ, the list holds: 050-059, once coupons, are GS1 US's reserve;
+// 984 is no coupon prefix; 390 (Kosovo), 612 (Somalia) and 894 (Bangladesh) name no member yet,
+// 894 and 610, 614, 623, 758 being kept by the Global Office for future members. The longer
+// prefixes under 000 and 962 are in issuerOfThirteen() below.
 constexpr IssuerRange Issuers[] = {
-    {0, 19, "GS1 США"},
+    {0, 19, "GS1 США"},   // 000 past 00000, which issuer() reads further
     {20, 29, "номер ограниченного обращения внутри региона"},
     {30, 39, "GS1 США"},
     {40, 49, "номер ограниченного обращения внутри компании (внутримагазинный)"},
-    {50, 139, "GS1 США"},
+    {50, 59, "GS1 США: резерв на будущее"},
+    {60, 139, "GS1 США"},
     {200, 299, "номер ограниченного обращения внутри региона"},
     {300, 379, "GS1 Франция"},
     {380, 380, "GS1 Болгария"},
@@ -397,7 +405,6 @@ constexpr IssuerRange Issuers[] = {
     {385, 385, "GS1 Хорватия"},
     {387, 387, "GS1 Босния и Герцеговина"},
     {389, 389, "GS1 Черногория"},
-    {390, 390, "GS1 Косово"},
     {400, 440, "GS1 Германия"},
     {450, 459, "GS1 Япония"},
     {460, 469, "GS1 Россия"},
@@ -443,9 +450,10 @@ constexpr IssuerRange Issuers[] = {
     {607, 607, "GS1 Оман"},
     {608, 608, "GS1 Бахрейн"},
     {609, 609, "GS1 Маврикий"},
+    {610, 610, "Глобальный офис GS1: резерв для будущей организации GS1"},
     {611, 611, "GS1 Марокко"},
-    {612, 612, "GS1 Сомали"},
     {613, 613, "GS1 Алжир"},
+    {614, 614, "Глобальный офис GS1: резерв для будущей организации GS1"},
     {615, 615, "GS1 Нигерия"},
     {616, 616, "GS1 Кения"},
     {617, 617, "GS1 Камерун"},
@@ -454,7 +462,7 @@ constexpr IssuerRange Issuers[] = {
     {620, 620, "GS1 Танзания"},
     {621, 621, "GS1 Сирия"},
     {622, 622, "GS1 Египет"},
-    {623, 623, "Глобальный офис GS1"},
+    {623, 623, "Глобальный офис GS1: резерв для будущей организации GS1"},
     {624, 624, "GS1 Ливия"},
     {625, 625, "GS1 Иордания"},
     {626, 626, "GS1 Иран"},
@@ -479,6 +487,7 @@ constexpr IssuerRange Issuers[] = {
     {746, 746, "GS1 Доминиканская Республика"},
     {750, 750, "GS1 Мексика"},
     {754, 755, "GS1 Канада"},
+    {758, 758, "Глобальный офис GS1: резерв для будущей организации GS1"},
     {759, 759, "GS1 Венесуэла"},
     {760, 769, "GS1 Швейцария"},
     {770, 771, "GS1 Колумбия"},
@@ -507,21 +516,23 @@ constexpr IssuerRange Issuers[] = {
     {888, 888, "GS1 Сингапур"},
     {890, 890, "GS1 Индия"},
     {893, 893, "GS1 Вьетнам"},
-    {894, 894, "GS1 Бангладеш"},
+    {894, 894, "Глобальный офис GS1: резерв для будущей организации GS1"},
     {896, 896, "GS1 Пакистан"},
     {899, 899, "GS1 Индонезия"},
     {900, 919, "GS1 Австрия"},
     {930, 939, "GS1 Австралия"},
     {940, 949, "GS1 Новая Зеландия"},
-    {950, 951, "Глобальный офис GS1"},
+    {950, 950, "Глобальный офис GS1"},
+    {951, 951, "Глобальный офис GS1: номера General Manager (EPC)"},
     {952, 952, "Глобальный офис GS1: номера для демонстраций и примеров"},
     {955, 955, "GS1 Малайзия"},
     {958, 958, "GS1 Макао"},
-    {960, 969, "Глобальный офис GS1 (GTIN-8)"},
+    {960, 961, "GS1 Великобритания (GTIN-8)"},
+    {963, 969, "Глобальный офис GS1 (GTIN-8)"},
     {977, 977, "ISSN: периодические издания"},
     {978, 979, "Bookland: ISBN (979-0: ISMN, ноты)"},
     {980, 980, "квитанция возврата (тары)"},
-    {981, 984, "купон в общей валюте"},
+    {981, 983, "купон в общей валюте"},
     {990, 999, "купон"},
 };
 
@@ -547,6 +558,20 @@ int threeDigits(std::string_view d) noexcept
          + digitValue(static_cast<unsigned char>(d[2]));
 }
 
+// The prefixes longer than three digits: 0000000 and 0000001-0000099 at the start of a GTIN-13,
+// and the GTIN-8 prefixes 9620-9629, shared out between two members and the Global Office.
+std::string_view issuerOfThirteen(std::string_view gtin) noexcept
+{
+    if (gtin.substr(0, 5) == "00000")
+        return gtin.substr(5, 2) == "00" ? "номер ограниченного обращения внутри компании"
+                                         : "не используется: совпал бы с GTIN-8";
+    if (gtin.substr(0, 3) == "962") {
+        const char fourth = gtin[3];
+        return fourth <= '4' ? "GS1 Великобритания (GTIN-8)" : fourth <= '6' ? "GS1 Польша (GTIN-8)" : "Глобальный офис GS1 (GTIN-8)";
+    }
+    return IssuersByPrefix.byPrefix[threeDigits(gtin)];
+}
+
 } // namespace
 
 std::string_view issuer(std::string_view gtin) noexcept
@@ -559,12 +584,14 @@ std::string_view issuer(std::string_view gtin) noexcept
             return "номер ограниченного обращения внутри компании (RCN-8)";
         if (threeDigits(gtin) >= 977)
             return UnassignedPrefix;
-        return IssuersByPrefix.byPrefix[threeDigits(gtin)];
-    case 12:   // a UPC-A number: the GTIN-13 with a 0 in front
-        return IssuersByPrefix.byPrefix[digitValue(static_cast<unsigned char>(gtin[0])) * 10
-                                        + digitValue(static_cast<unsigned char>(gtin[1]))];
-    case 13: return IssuersByPrefix.byPrefix[threeDigits(gtin)];
-    case 14: return IssuersByPrefix.byPrefix[threeDigits(gtin.substr(1))];   // after the indicator digit
+        return issuerOfThirteen(gtin);
+    case 12: {   // a UPC-A number: the GTIN-13 with a 0 in front
+        char thirteen[13] = {'0'};
+        std::copy(gtin.begin(), gtin.end(), thirteen + 1);
+        return issuerOfThirteen(std::string_view(thirteen, 13));
+    }
+    case 13: return issuerOfThirteen(gtin);
+    case 14: return issuerOfThirteen(gtin.substr(1));   // after the indicator digit
     default: return UnassignedPrefix;
     }
 }

@@ -68,7 +68,8 @@ inline constexpr std::string_view UnknownCountry = "Не могу распозн
 [[nodiscard]] std::string_view countryForPrefix(int threeDigitPrefix) noexcept;   // 0..999
 [[nodiscard]] std::string_view country(const Code &code) noexcept;   // default unless 3 leading digits
 
-enum class Status { Ok, BadCheckDigit, BadLength, NonDigit };
+// BadNumberSystem, BadUpcE and NotUpcE come only from an entry read as UPC-E (see upce.h).
+enum class Status { Ok, BadCheckDigit, BadLength, NonDigit, BadNumberSystem, BadUpcE, NotUpcE };
 [[nodiscard]] std::string_view statusName(Status s) noexcept;   // "ok", "bad-check-digit", ...
 
 struct Analysis
@@ -138,6 +139,13 @@ inline constexpr Rgb FindingsBlue{0, 0, 255};   // colour value 0xFF0000 in blue
 
 enum class ErrorKind { Length = 1, NonDigit = 2 };
 [[nodiscard]] std::string_view errorMessage(int kind) noexcept;   // empty for an unknown kind
+// The refusals of an entry read as UPC-E, which the window never reads.
+inline constexpr std::string_view NumberSystemError = "ОШИБКА! Номер UPC-E начинается с системы нумерации 0 или 1!";
+inline constexpr std::string_view UpcELengthError = "ОШИБКА! Номер UPC-E состоит из 6, 7 или 8 цифр, номер UPC-A — из 12 или 13!";
+inline constexpr std::string_view BadUpcEError =
+    "ОШИБКА! Неверный номер UPC-E: по правилам сокращения нулей его номер UPC-A записывается в UPC-E иначе!";
+inline constexpr std::string_view NotUpcEError =
+    "ОШИБКА! Этот номер нельзя сократить до UPC-E: нужен номер UPC-A с системой нумерации 0 или 1 и нулями на сокращаемых местах!";
 [[nodiscard]] std::string_view checkDigitVerdict(bool ok) noexcept;
 inline constexpr std::string_view Separator = "----------------------------------------------------------";
 [[nodiscard]] std::string countryLine(std::string_view countryText);
@@ -155,6 +163,15 @@ void forEachLine(Status status, std::string_view country, Visit &&visit)
         return;
     case Status::NonDigit:
         visit(std::string_view(errorMessage(static_cast<int>(ErrorKind::NonDigit))));
+        return;
+    case Status::BadNumberSystem:
+        visit(NumberSystemError);
+        return;
+    case Status::BadUpcE:
+        visit(BadUpcEError);
+        return;
+    case Status::NotUpcE:
+        visit(NotUpcEError);
         return;
     case Status::Ok:
     case Status::BadCheckDigit:

@@ -57,4 +57,45 @@ std::optional<std::string> suppressUpcA(std::string_view a)
     return e;
 }
 
+UpcEEntry readUpcE(std::u32string_view entry)
+{
+    UpcEEntry r;
+    if (entry.size() < 6 || entry.size() > 8)
+        return r;
+    std::string digits;
+    for (char32_t c : entry) {
+        if (!isDigit(c)) {
+            r.status = Status::NonDigit;
+            return r;
+        }
+        digits += static_cast<char>(c);
+    }
+    if (digits.size() == 6)
+        digits.insert(0, 1, '0');
+    const std::optional<std::string> a = expandUpcE(std::string_view(digits).substr(0, 7));
+    if (!a) {
+        r.status = Status::BadNumberSystem;
+        return r;
+    }
+    if (suppressUpcA(*a) != std::string_view(digits).substr(0, 7)) {
+        r.status = Status::BadUpcE;
+        return r;
+    }
+    r.status = Status::Ok;
+    r.checkDigitGiven = digits.size() == 8;
+    r.upcA = *a;
+    r.upcA += r.checkDigitGiven ? digits[7] : static_cast<char>('0' + gtinCheckDigit(*a + '0'));
+    return r;
+}
+
+std::optional<std::string> upcEOfGtin13(std::string_view d)
+{
+    if (d.size() != static_cast<std::size_t>(CodeLength) || d[0] != '0')
+        return std::nullopt;
+    std::optional<std::string> e = suppressUpcA(d.substr(1, 11));
+    if (e)
+        *e += d[12];
+    return e;
+}
+
 } // namespace ean13

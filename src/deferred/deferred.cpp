@@ -74,10 +74,10 @@ bool moduleLoaded()
 
 // The functions the windows call, each going through the module.
 
-QStringList reader::findCodes(const QImage &image, const GiveUp &giveUp)
+reader::Codes reader::findCodes(const QImage &image, const GiveUp &giveUp)
 {
     const deferred::Features *f = deferred::features();
-    return f ? f->findCodes(image, giveUp) : QStringList();
+    return f ? f->findCodes(image, giveUp) : Codes();
 }
 
 reader::FileCodes reader::readCodes(const QString &path, const GiveUp &giveUp)

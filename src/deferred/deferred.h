@@ -18,8 +18,8 @@ namespace deferred {
 struct Features
 {
     int size = sizeof(Features);
-    int version = 3;
-    QStringList (*findCodes)(const QImage &, const reader::GiveUp &) = nullptr;
+    int version = 4;
+    reader::Codes (*findCodes)(const QImage &, const reader::GiveUp &) = nullptr;
     reader::FileCodes (*readCodes)(const QString &, const reader::GiveUp &) = nullptr;
     reader::LoadedImage (*loadImageData)(const QByteArray &) = nullptr;
     ean13::Rendered (*renderSymbol)(const ean13::Code &, ean13::SymbolFormat, const ean13::RenderSettings &) = nullptr;

@@ -2,6 +2,7 @@
 
 #include "ean13.h"
 #include "reader.h"
+#include "upce.h"
 #include "windows.h"
 
 #include <QAction>
@@ -280,21 +281,53 @@ void ImageInput::finished(const reader::FileCodes &read, const QString &path)
     take(read.codes);
 }
 
-void ImageInput::take(const QStringList &codes)
+// What the field takes of a code read: an EAN-13 or UPC-A code as its 13 digits, a UPC-E code as
+// the 12 digits of the UPC-A number it stands for; nothing of an EAN-8 code.
+QString ImageInput::entryOf(const reader::Code &code)
 {
-    QString code;
-    if (codes.isEmpty()) {
-        showMessage(m_window, fromUtf8(ean13::NoCodeInImage));
+    switch (code.symbology) {
+    case reader::Symbology::Ean13:
+    case reader::Symbology::UpcA:
+        return code.digits;
+    case reader::Symbology::UpcE:
+        if (const auto upcA = ean13::expandUpcE(code.digits.left(7).toStdString()))
+            return QString::fromStdString(*upcA) + code.digits.back();
+        return {};
+    case reader::Symbology::Ean8:
+        return {};
+    }
+    return {};
+}
+
+void ImageInput::take(const reader::Codes &codes)
+{
+    QStringList entries, ean8;
+    for (const reader::Code &code : codes) {
+        if (code.symbology == reader::Symbology::Ean8)
+            ean8.append(code.digits);
+        else if (const QString entry = entryOf(code); !entry.isEmpty())
+            entries.append(entry);
+    }
+    if (entries.isEmpty()) {
+        if (ean8.isEmpty())
+            showMessage(m_window, fromUtf8(ean13::NoCodeInImage));
+        else if (ean8.size() == 1)
+            showMessage(m_window, u"В изображении найден код EAN-8 %1. Программа анализирует коды EAN-13 и UPC-A; "
+                                  u"код EAN-8 анализирует команда «ean13 check --gtin»."_s.arg(ean8.front()));
+        else
+            showMessage(m_window, u"В изображении найдены коды EAN-8: %1. Программа анализирует коды EAN-13 и UPC-A; "
+                                  u"коды EAN-8 анализирует команда «ean13 check --gtin»."_s.arg(ean8.join(u", "_s)));
         return;
     }
-    if (codes.size() == 1) {
-        code = codes.front();
+    QString code;
+    if (entries.size() == 1) {
+        code = entries.front();
     } else {
         QInputDialog choice(dialogOwner(m_window));   // above the picture window, as a message box
         choice.setWindowFlag(Qt::WindowStaysOnTopHint);
         choice.setWindowTitle(ApplicationTitle);
         choice.setLabelText(u"В изображении несколько кодов. Выберите один:"_s);
-        choice.setComboBoxItems(codes);
+        choice.setComboBoxItems(entries);
         choice.setOption(QInputDialog::UseListViewForComboBoxItems);
         const bool chosen = choice.exec() == QDialog::Accepted;
         m_window->activateWindow();

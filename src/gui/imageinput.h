@@ -1,7 +1,8 @@
 // Codes from pictures for the main window: an image file dropped on the window, or an image pasted
 // into the field (Ctrl+V, or Paste in the field's menu, while the clipboard holds an image and no
-// text). The code read goes into the field as if typed, and the analysis runs as Enter would run
-// it. Pictures are read on a thread of their own: the window keeps answering, the cursor shows
+// text). The code read goes into the field as if typed (a UPC-E code as the 12 digits of its UPC-A
+// number), and the analysis runs as Enter would run it; an EAN-8 code, which the window does not
+// analyse, is named in a message. Pictures are read on a thread of their own: the window keeps answering, the cursor shows
 // that a reading runs, and Escape gives it up.
 #pragma once
 
@@ -19,6 +20,7 @@ class QThread;
 class QWidget;
 
 namespace reader {
+struct Code;
 struct FileCodes;
 }
 
@@ -46,7 +48,8 @@ private:
     void start(std::function<reader::FileCodes(const std::function<bool()> &giveUp)> read, QString path);
     void giveUp();
     void finished(const reader::FileCodes &read, const QString &path);
-    void take(const QStringList &codes);
+    [[nodiscard]] static QString entryOf(const reader::Code &code);
+    void take(const QList<reader::Code> &codes);
 
     class EscapeWatch;
 

@@ -35,10 +35,11 @@ namespace {
 // One code as seen, in the coordinates of the original image.
 struct Sighting
 {
-    QString digits;
+    Code code;         // without its add-on: that is told apart below
     QPolygonF bars;    // the four corners of the bars
     QPolygonF reach;   // all that the scan lines crossed, a little grown
     unsigned passes;   // the passes that read it, one bit each
+    std::vector<std::pair<QString, unsigned>> addons;   // each add-on read beside it, and the passes that read it
 };
 
 // One reading of the image: an engine, its settings and the copy of the image it was given.
@@ -58,24 +59,59 @@ enum Pass : unsigned {
     ZxingCloseGlobal,
 };
 
+constexpr unsigned ZbarPasses = 1u << ZbarWhole | 1u << ZbarHalf | 1u << ZbarSharpened | 1u << ZbarTurned;
+
 // The ways of reading that err independently: zbar's scan lines, and zxing-cpp after each of its
 // binarizers. One engine on two copies of an image (sharpened, say) errs alike: on a photo of a
 // UPC-A symbol with thin modules, zbar read the same wrong code with a valid check digit from the
 // photo and from its sharpened copy.
 int passCount(unsigned passes)
 {
-    constexpr unsigned Zbar = 1u << ZbarWhole | 1u << ZbarHalf | 1u << ZbarSharpened | 1u << ZbarTurned;
     // A close-up is read by zxing-cpp with both binarizers, and both misread it alike now and
     // then (a UPC-A symbol with thin modules): together they are one way of reading.
     constexpr unsigned ZxingGlobal = 1u << ZxingGlobalHarder;
-    constexpr unsigned ZxingLocal = ~(Zbar | ZxingGlobal);
-    return int((passes & Zbar) != 0) + int((passes & ZxingLocal) != 0) + int((passes & ZxingGlobal) != 0);
+    constexpr unsigned ZxingLocal = ~(ZbarPasses | ZxingGlobal);
+    return int((passes & ZbarPasses) != 0) + int((passes & ZxingLocal) != 0) + int((passes & ZxingGlobal) != 0);
 }
 
 // A code is taken only when two ways of reading agree on it: a misread by one, with a check digit
 // that holds by chance, is rarely made alike by another. Scan lines of one reading do not count
 // apart, since they see the same bars the same way and err alike.
 constexpr int AgreeingReadings = 2;
+
+// The short symbols and the add-ons are taken only when both engines read them. zxing-cpp reads a
+// UPC-E code in the left half of an EAN-13 symbol whose right half is spoilt (its start guard,
+// six digits of the same parities and the centre guard with the next bar are a UPC-E symbol of
+// number system 1), with either binarizer alike; zbar does not. A 2-digit add-on carries no check
+// digit, only two bits of parity.
+bool bothEngines(unsigned passes)
+{
+    return (passes & ZbarPasses) != 0 && (passes & ~ZbarPasses) != 0;
+}
+
+bool isShort(Symbology symbology)
+{
+    return symbology == Symbology::Ean8 || symbology == Symbology::UpcE;
+}
+
+bool agreedOn(const Sighting &s)
+{
+    return isShort(s.code.symbology) ? bothEngines(s.passes) : passCount(s.passes) >= AgreeingReadings;
+}
+
+// The add-on that both engines read beside the code, or none.
+QString agreedAddon(const Sighting &s)
+{
+    for (const auto &[addon, passes] : s.addons)
+        if (bothEngines(passes))
+            return addon;
+    return {};
+}
+
+bool allDigits(const QString &text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
 
 // The smallest convex polygon around the points (Andrew's monotone chain).
 QPolygonF convexHull(QPolygonF points)
@@ -162,48 +198,65 @@ public:
     explicit Sightings(const QImage &grey) : m_grey(grey) {}
 
     // `outline` runs along the scan lines that read the code, in the original image's
-    // coordinates. Gives the bars' corners, to paint over before the next read.
-    QPolygonF add(QString digits, const QPolygonF &outline, Pass pass)
+    // coordinates; `digits` as the engine gives them, `addon` the add-on it read beside them.
+    // Gives the bars' corners, to paint over before the next read.
+    QPolygonF add(Symbology symbology, QString digits, const QString &addon, const QPolygonF &outline, Pass pass)
     {
-        if (digits.size() == 12)
+        if (digits.size() == 12 && symbology == Symbology::UpcA)
             digits.prepend(u'0');   // a UPC-A number is the EAN-13 number with a 0 in front
-        if (digits.size() != 13 || outline.isEmpty())
+        if (symbology == Symbology::Ean13 || symbology == Symbology::UpcA)   // one symbol: a UPC-A symbol is an EAN-13 one
+            symbology = digits.startsWith(u'0') ? Symbology::UpcA : Symbology::Ean13;
+        const int length = isShort(symbology) ? 8 : 13;
+        if (digits.size() != length || !allDigits(digits) || outline.isEmpty())
             return {};
+        const bool withAddon = (addon.size() == 2 || addon.size() == 5) && allDigits(addon);
         // The same code seen again (another engine, another pass, printed twice) counts once.
-        const auto same = std::find_if(m_seen.begin(), m_seen.end(), [&](const Sighting &s) { return s.digits == digits; });
-        if (same != m_seen.end()) {
-            same->passes |= 1u << pass;
-            return same->bars;
+        auto same = std::find_if(m_seen.begin(), m_seen.end(),
+                                 [&](const Sighting &s) { return s.code.symbology == symbology && s.code.digits == digits; });
+        if (same == m_seen.end()) {
+            const QPolygonF bars = barsOf(outline);
+            m_seen.push_back({Code{symbology, digits, {}}, bars, grown(convexHull(outline + bars)), 0, {}});
+            same = std::prev(m_seen.end());
         }
-        const QPolygonF bars = barsOf(outline);
-        m_seen.push_back({digits, bars, grown(convexHull(outline + bars)), 1u << pass});
-        return bars;
+        same->passes |= 1u << pass;
+        if (withAddon) {
+            auto seenAddon = std::find_if(same->addons.begin(), same->addons.end(), [&](const auto &a) { return a.first == addon; });
+            if (seenAddon == same->addons.end())
+                same->addons.emplace_back(addon, 1u << pass);
+            else
+                seenAddon->second |= 1u << pass;
+        }
+        return same->bars;
     }
 
-    // Every code seen is agreed on: no further pass can change the answer but by finding more.
     // The codes that only one way of reading has seen so far, with their places.
     [[nodiscard]] std::vector<std::pair<QString, QPolygonF>> doubtful() const
     {
         std::vector<std::pair<QString, QPolygonF>> codes;
         for (const Sighting &s : m_seen)
-            if (passCount(s.passes) < AgreeingReadings)
-                codes.emplace_back(s.digits, s.bars);
+            if (!agreedOn(s) && !underLonger(s))
+                codes.emplace_back(s.code.digits, s.bars);
         return codes;
     }
+    // Every code seen is agreed on, and so is every add-on seen: no further pass can change the
+    // answer but by finding more.
     [[nodiscard]] bool settled() const
     {
-        return !m_seen.empty()
-               && std::all_of(m_seen.begin(), m_seen.end(), [](const Sighting &s) { return passCount(s.passes) >= AgreeingReadings; });
+        return !m_seen.empty() && std::all_of(m_seen.begin(), m_seen.end(), [&](const Sighting &s) {
+                   return underLonger(s)
+                          || (agreedOn(s)
+                              && std::all_of(s.addons.begin(), s.addons.end(), [](const auto &a) { return bothEngines(a.second); }));
+               });
     }
 
     // The codes agreed on; of two on one symbol (zbar reads a piece of a steep symbol now and
     // then), the one more readings agree on. Top to bottom; codes whose middles lie within the
     // height of the row's first code share its row and go left to right.
-    [[nodiscard]] QStringList inReadingOrder() const
+    [[nodiscard]] Codes inReadingOrder() const
     {
         std::vector<const Sighting *> agreed;
         for (const Sighting &seen : m_seen) {
-            if (passCount(seen.passes) < AgreeingReadings)
+            if (!agreedOn(seen) || underLonger(seen))
                 continue;
             const bool beaten = std::any_of(m_seen.begin(), m_seen.end(), [&](const Sighting &other) {
                 return &other != &seen && passCount(other.passes) > passCount(seen.passes)
@@ -219,20 +272,32 @@ public:
             areas.push_back(seen->bars.boundingRect());
         }
         std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return areas[a].center().y() < areas[b].center().y(); });
-        QStringList ordered;
+        Codes ordered;
         for (auto rowStart = order.begin(); rowStart != order.end();) {
             auto rowEnd = std::next(rowStart);
             while (rowEnd != order.end() && areas[*rowEnd].center().y() <= areas[*rowStart].bottom())
                 ++rowEnd;
             std::stable_sort(rowStart, rowEnd, [&](std::size_t a, std::size_t b) { return areas[a].center().x() < areas[b].center().x(); });
-            for (auto it = rowStart; it != rowEnd; ++it)
-                ordered.append(agreed[*it]->digits);
+            for (auto it = rowStart; it != rowEnd; ++it) {
+                Code code = agreed[*it]->code;
+                code.addon = agreedAddon(*agreed[*it]);
+                ordered.append(code);
+            }
             rowStart = rowEnd;
         }
         return ordered;
     }
 
 private:
+    // An EAN-8 or UPC-E code where an EAN-13 or UPC-A code was seen, by any reading: a piece of
+    // the longer symbol, read as a short one.
+    [[nodiscard]] bool underLonger(const Sighting &s) const
+    {
+        return isShort(s.code.symbology) && std::any_of(m_seen.begin(), m_seen.end(), [&](const Sighting &other) {
+                   return !isShort(other.code.symbology) && area(other.reach.intersected(s.reach)) > 1;
+               });
+    }
+
     // The engines say where their scan lines crossed the code, which may be anywhere along its
     // bars; the bars' own extent is what tells codes in one row from codes in two.
     QPolygonF barsOf(const QPolygonF &outline) const
@@ -318,11 +383,24 @@ void paintOver(QImage &grey, const QPolygonF &bars)
 // inside that reader the comparison's left-hand side is always the fresh one-line result. So only
 // that call is used, and further codes are found by painting over each one read. Codes the other
 // engine saw are left for this one to read again: that is what confirms them.
+std::optional<Symbology> symbologyOf(ZXing::BarcodeFormat format)
+{
+    switch (format) {
+    case ZXing::BarcodeFormat::EAN13: return Symbology::Ean13;
+    case ZXing::BarcodeFormat::UPCA: return Symbology::UpcA;
+    case ZXing::BarcodeFormat::EAN8: return Symbology::Ean8;
+    case ZXing::BarcodeFormat::UPCE: return Symbology::UpcE;
+    default: return std::nullopt;
+    }
+}
+
 void readWithZxing(const View &view, ZXing::Binarizer binarizer, bool harder, Pass pass, Sightings &out)
 {
     constexpr int MostCodes = 16;
     const auto hints = ZXing::DecodeHints()
-                           .setFormats(ZXing::BarcodeFormat::EAN13 | ZXing::BarcodeFormat::UPCA)
+                           .setFormats(ZXing::BarcodeFormat::EAN13 | ZXing::BarcodeFormat::UPCA | ZXing::BarcodeFormat::EAN8
+                                       | ZXing::BarcodeFormat::UPCE)
+                           .setEanAddOnSymbol(ZXing::EanAddOnSymbol::Read)
                            .setBinarizer(binarizer)
                            .setTryHarder(harder)
                            .setTryRotate(true);
@@ -333,12 +411,57 @@ void readWithZxing(const View &view, ZXing::Binarizer binarizer, bool harder, Pa
         const ZXing::ImageView image(work.constBits(), work.width(), work.height(), ZXing::ImageFormat::Lum,
                                      static_cast<int>(work.bytesPerLine()));
         const ZXing::Result result = ZXing::ReadBarcode(image, hints);
-        const QString digits = QString::fromStdString(result.text());
-        if (!result.isValid() || digits == last)   // painted over, and still there: no further
+        const QString text = QString::fromStdString(result.text());
+        const std::optional<Symbology> symbology = symbologyOf(result.format());
+        if (!result.isValid() || !symbology || text == last)   // painted over, and still there: no further
             return;
-        last = digits;
-        paintOver(work, toView.map(out.add(digits, view.toOriginal.map(outlineOf(result.position())), pass)));
+        last = text;
+        // With an add-on, the text is the code, a space and the add-on.
+        const qsizetype space = text.indexOf(u' ');
+        const QString digits = space < 0 ? text : text.left(space);
+        const QString addon = space < 0 ? QString() : text.mid(space + 1);
+        paintOver(work, toView.map(out.add(*symbology, digits, addon, view.toOriginal.map(outlineOf(result.position())), pass)));
     }
+}
+
+// zbar reports an add-on as a symbol of its own: it goes with the code whose end it follows, in the
+// direction the code reads, at most three quarters of the code's length on (a UPC-E symbol of 51
+// modules, a gap of 12 and a 5-digit add-on of 47), and no farther to the side than a quarter.
+struct ZbarSymbol
+{
+    QString data;
+    zbar::zbar_symbol_type_t type;
+    zbar::zbar_orientation_t orientation;
+    QPolygonF outline;
+};
+
+const ZbarSymbol *codeBefore(const ZbarSymbol &addon, const std::vector<ZbarSymbol> &codes)
+{
+    const QPointF middle = addon.outline.boundingRect().center();
+    const ZbarSymbol *nearest = nullptr;
+    double nearestBeyond = 0.75;
+    for (const ZbarSymbol &code : codes) {
+        const QRectF box = code.outline.boundingRect();
+        QPointF reads(1, 0);   // the direction the code reads in
+        switch (code.orientation) {
+        case zbar::ZBAR_ORIENT_RIGHT: reads = QPointF(0, 1); break;
+        case zbar::ZBAR_ORIENT_DOWN: reads = QPointF(-1, 0); break;
+        case zbar::ZBAR_ORIENT_LEFT: reads = QPointF(0, -1); break;
+        default: break;
+        }
+        const double length = reads.x() != 0 ? box.width() : box.height();
+        if (length < 1)
+            continue;
+        const QPointF offset = middle - box.center();
+        const double along = (offset.x() * reads.x() + offset.y() * reads.y()) / length;
+        const double aside = std::abs(offset.x() * reads.y() - offset.y() * reads.x()) / length;
+        const double beyond = along - 0.5;
+        if (beyond > 0 && beyond < nearestBeyond && aside < 0.25) {
+            nearestBeyond = beyond;
+            nearest = &code;
+        }
+    }
+    return nearest;
 }
 
 void readWithZbar(const View &view, Pass pass, Sightings &out)
@@ -352,8 +475,8 @@ void readWithZbar(const View &view, Pass pass, Sightings &out)
     const std::unique_ptr<zbar::zbar_image_scanner_t, void (*)(zbar::zbar_image_scanner_t *)> scanner(
         zbar::zbar_image_scanner_create(), zbar::zbar_image_scanner_destroy);
     zbar::zbar_image_scanner_set_config(scanner.get(), zbar::ZBAR_NONE, zbar::ZBAR_CFG_ENABLE, 0);
-    zbar::zbar_image_scanner_set_config(scanner.get(), zbar::ZBAR_EAN13, zbar::ZBAR_CFG_ENABLE, 1);
-    zbar::zbar_image_scanner_set_config(scanner.get(), zbar::ZBAR_UPCA, zbar::ZBAR_CFG_ENABLE, 1);
+    for (const zbar::zbar_symbol_type_t type : {zbar::ZBAR_EAN13, zbar::ZBAR_UPCA, zbar::ZBAR_EAN8, zbar::ZBAR_UPCE, zbar::ZBAR_EAN2, zbar::ZBAR_EAN5})
+        zbar::zbar_image_scanner_set_config(scanner.get(), type, zbar::ZBAR_CFG_ENABLE, 1);
 
     const std::unique_ptr<zbar::zbar_image_t, void (*)(zbar::zbar_image_t *)> image(zbar::zbar_image_create(),
                                                                                    zbar::zbar_image_destroy);
@@ -362,12 +485,28 @@ void readWithZbar(const View &view, Pass pass, Sightings &out)
     zbar::zbar_image_set_data(image.get(), pixels.data(), pixels.size(), nullptr);
     if (zbar::zbar_scan_image(scanner.get(), image.get()) <= 0)
         return;
+    std::vector<ZbarSymbol> codes, addons;
     for (const zbar::zbar_symbol_t *symbol = zbar::zbar_image_first_symbol(image.get()); symbol;
          symbol = zbar::zbar_symbol_next(symbol)) {
-        QPolygonF outline;
+        ZbarSymbol seen{QString::fromLatin1(zbar::zbar_symbol_get_data(symbol)), zbar::zbar_symbol_get_type(symbol),
+                        zbar::zbar_symbol_get_orientation(symbol), {}};
         for (unsigned i = 0, n = zbar::zbar_symbol_get_loc_size(symbol); i < n; ++i)
-            outline.append(QPointF(zbar::zbar_symbol_get_loc_x(symbol, i), zbar::zbar_symbol_get_loc_y(symbol, i)));
-        out.add(QString::fromLatin1(zbar::zbar_symbol_get_data(symbol)), view.toOriginal.map(outline), pass);
+            seen.outline.append(QPointF(zbar::zbar_symbol_get_loc_x(symbol, i), zbar::zbar_symbol_get_loc_y(symbol, i)));
+        if (seen.outline.isEmpty())
+            continue;
+        (seen.type == zbar::ZBAR_EAN2 || seen.type == zbar::ZBAR_EAN5 ? addons : codes).push_back(std::move(seen));
+    }
+    std::vector<QString> addonOf(codes.size());
+    for (const ZbarSymbol &addon : addons)
+        if (const ZbarSymbol *code = codeBefore(addon, codes))
+            addonOf[static_cast<std::size_t>(code - codes.data())] = addon.data;
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        const ZbarSymbol &code = codes[i];
+        const Symbology symbology = code.type == zbar::ZBAR_EAN8   ? Symbology::Ean8
+                                    : code.type == zbar::ZBAR_UPCE ? Symbology::UpcE
+                                    : code.type == zbar::ZBAR_UPCA ? Symbology::UpcA
+                                                                   : Symbology::Ean13;
+        out.add(symbology, code.data, addonOf[i], view.toOriginal.map(code.outline), pass);
     }
 }
 
@@ -492,7 +631,18 @@ private:
 
 } // namespace
 
-QStringList findCodes(const QImage &image, const GiveUp &giveUp)
+const char *symbologyName(Symbology symbology)
+{
+    switch (symbology) {
+    case Symbology::Ean13: return "ean13";
+    case Symbology::UpcA: return "upca";
+    case Symbology::Ean8: return "ean8";
+    case Symbology::UpcE: return "upce";
+    }
+    return "";
+}
+
+Codes findCodes(const QImage &image, const GiveUp &giveUp)
 {
     if (image.isNull())
         return {};

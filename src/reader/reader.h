@@ -1,5 +1,5 @@
-// Reading EAN-13 and UPC-A codes from pictures: photos and scans of packs, screenshots, the
-// program's own symbols. No window here: QImage and QImageReader only, so the command line and
+// Reading the codes of the EAN/UPC family from pictures (EAN-13, UPC-A, EAN-8 and UPC-E, with the
+// 2- and 5-digit add-ons): photos and scans of packs, screenshots, the program's own symbols. No window here: QImage and QImageReader only, so the command line and
 // the window program read alike.
 #pragma once
 
@@ -15,11 +15,38 @@ namespace reader {
 // reading's own thread.
 using GiveUp = std::function<bool()>;
 
-// Every different code in the image as its 13 digits (a UPC-A code with its 0 in front), in
-// reading order: top to bottom, and left to right within a row. Light bars on a dark ground are
-// not read. An image without a code gives an empty list, as does one given up on. A reading takes
-// a few seconds at most, whatever the image: the passes that would take longer are not begun.
-[[nodiscard]] QStringList findCodes(const QImage &image, const GiveUp &giveUp = {});
+enum class Symbology { Ean13, UpcA, Ean8, UpcE };
+
+// One code as read from a symbol.
+struct Code
+{
+    Symbology symbology = Symbology::Ean13;
+    // EAN-13 and UPC-A: 13 digits (a UPC-A code with its 0 in front); EAN-8: 8; UPC-E: 8 (the
+    // number system, the six digits of the symbol and the check digit).
+    QString digits;
+    QString addon;   // the 2 or 5 digits of an add-on symbol beside it, or empty
+
+    // As a person writes it: the digits, and "+" and the add-on where there is one.
+    [[nodiscard]] QString text() const { return addon.isEmpty() ? digits : digits + u'+' + addon; }
+    friend bool operator==(const Code &a, const Code &b)
+    {
+        return a.symbology == b.symbology && a.digits == b.digits && a.addon == b.addon;
+    }
+    friend bool operator!=(const Code &a, const Code &b) { return !(a == b); }
+};
+using Codes = QList<Code>;
+
+// "ean13", "upca", "ean8", "upce".
+[[nodiscard]] const char *symbologyName(Symbology symbology);
+
+// Every different code in the image, in reading order: top to bottom, and left to right within a
+// row. A code is reported only where two independent readings agree on it, an add-on only where
+// they agree on it too; an EAN-8 or UPC-E code only where both engines read it and no longer code
+// lies under it (a piece of an EAN-13 symbol reads as one now and then). Light bars on a dark
+// ground are not read. An image without a code gives an empty list, as does one given up on. A
+// reading takes a few seconds at most, whatever the image: the passes that would take longer are
+// not begun.
+[[nodiscard]] Codes findCodes(const QImage &image, const GiveUp &giveUp = {});
 
 // Why a file gave no image.
 enum class LoadError {
@@ -57,7 +84,7 @@ struct LoadedImage
 struct FileCodes
 {
     LoadedImage loaded;       // loaded.image is dropped once the codes are read
-    QStringList codes;
+    Codes codes;
 };
 [[nodiscard]] FileCodes readCodes(const QString &path, const GiveUp &giveUp = {});
 

@@ -374,14 +374,19 @@ private:
 
 QImage zintSymbol(const QString &code, int module, const QString &zint)
 {
-    const QTemporaryDir dir;
     const bool upc = code.startsWith(u'0');
+    return zintFamilySymbol(upc ? u"UPCA"_s : u"EANX"_s, upc ? code.mid(1, 11) : code.left(12), module, zint);
+}
+
+QImage zintFamilySymbol(const QString &barcode, const QString &data, int module, const QString &zint)
+{
+    const QTemporaryDir dir;
     const QString path = dir.filePath(u"symbol.png"_s);
     QProcess process;
-    process.start(zint, {u"--barcode"_s, upc ? u"UPCA"_s : u"EANX"_s, u"--data"_s, upc ? code.mid(1, 11) : code.left(12),
-                         u"--scale"_s, QString::number(module / 2.0), u"--quietzones"_s, u"--output"_s, path});
+    process.start(zint, {u"--barcode"_s, barcode, u"--data"_s, data, u"--scale"_s, QString::number(module / 2.0),
+                         u"--quietzones"_s, u"--output"_s, path});
     if (!process.waitForFinished(10000) || process.exitCode() != 0)
-        qFatal("zint could not draw %s: %s", qPrintable(code), process.readAllStandardError().constData());
+        qFatal("zint could not draw %s: %s", qPrintable(data), process.readAllStandardError().constData());
     QImage image(path);
     QFile::remove(path);
     return image.convertToFormat(QImage::Format_Grayscale8);

@@ -32,6 +32,11 @@ struct Sample
 // zint's standard symbol of a 13-digit code (a UPC-A symbol for one that starts with 0), `module`
 // pixels a module, with its quiet zones; grey.
 [[nodiscard]] QImage zintSymbol(const QString &code, int module = 2, const QString &zintProgram = QStringLiteral("zint"));
+// Any symbol of the family as zint draws it, with its quiet zones: `barcode` is zint's name for the
+// symbology (EANX: EAN-13 or EAN-8 by the length, UPCA, UPCE) and `data` the digits as zint takes
+// them, without the check digit, an add-on after a "+" ("978014300723+51299").
+[[nodiscard]] QImage zintFamilySymbol(const QString &barcode, const QString &data, int module = 2,
+                                      const QString &zintProgram = QStringLiteral("zint"));
 
 // `perKind` samples of every kind, the same for the same seed. Symbols alternate between zint's
 // and our own drawing; without zint this stops the program.
