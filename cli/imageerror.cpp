@@ -17,6 +17,7 @@ std::string imageLoadError(const reader::LoadedImage &loaded)
         return "too large to decode (" + std::to_string(loaded.size.width()) + " x " + std::to_string(loaded.size.height())
                + " pixels)";
     case reader::LoadError::Damaged: return "damaged or cut short (" + loaded.detail.toStdString() + ")";
+    case reader::LoadError::TooComplex: return "a drawing too complex to draw (too many shapes or too much text)";
     }
     return {};
 }

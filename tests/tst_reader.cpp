@@ -78,6 +78,8 @@ private slots:
     void imagesThatAbortZxingCpp();
     void badFiles_data();
     void badFiles();
+    void slowDrawingsInMemory_data();
+    void slowDrawingsInMemory();
     void nullImage();
 
 private:
@@ -480,6 +482,41 @@ void TestReader::badFiles()
     QVERIFY(read.codes.isEmpty());
     if (error == reader::LoadError::TooLarge)
         QCOMPARE(read.loaded.size, QSize(100000, 100000));
+}
+
+// A drawing pasted or dropped as data, plain or gzip-compressed, is weighed like a file.
+void TestReader::slowDrawingsInMemory_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<reader::LoadError>("error");
+
+    auto shapes = [](int count) {
+        return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"400\" height=\"300\">"
+               + QByteArray("<rect x=\"10\" y=\"10\" width=\"3\" height=\"200\"/>").repeated(count) + "</svg>\n";
+    };
+    auto gzipped = [](const QByteArray &bytes) {
+        QProcess gzip;
+        gzip.start(u"gzip"_s, {u"-c"_s});
+        gzip.write(bytes);
+        gzip.closeWriteChannel();
+        return gzip.waitForFinished(30000) && gzip.exitCode() == 0 ? gzip.readAllStandardOutput() : QByteArray();
+    };
+    QTest::newRow("70000 shapes") << shapes(70000) << reader::LoadError::TooComplex;
+    QTest::newRow("70000 shapes, gzip-compressed") << gzipped(shapes(70000)) << reader::LoadError::TooComplex;
+    QTest::newRow("5000 texts") << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"400\" height=\"300\">"
+                                       + QByteArray("<text x=\"10\" y=\"30\">4006381333931</text>").repeated(5000) + "</svg>\n"
+                                << reader::LoadError::TooComplex;
+    QTest::newRow("2000 shapes, gzip-compressed") << gzipped(shapes(2000)) << reader::LoadError::None;
+}
+
+void TestReader::slowDrawingsInMemory()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(reader::LoadError, error);
+    QVERIFY(!bytes.isEmpty());
+    const reader::LoadedImage loaded = reader::loadImageData(bytes);
+    QCOMPARE(loaded.error, error);
+    QCOMPARE(loaded.image.isNull(), error != reader::LoadError::None);
 }
 
 void TestReader::nullImage()

@@ -109,6 +109,8 @@ private slots:
     void hostileFiles();
     void drawingsWithText_data();
     void drawingsWithText();
+    void slowDrawings_data();
+    void slowDrawings();
     void usage();
 
 private:
@@ -383,6 +385,74 @@ void TestScan::drawingsWithText()
     QCOMPARE(scan.exitCode, exitCode);
     QCOMPARE(QString::fromUtf8(scan.out), record);
     QVERIFY2(scan.err.isEmpty(), scan.err.constData());
+}
+
+// Drawings are weighed before they are drawn: megabytes of shapes or text took minutes to draw
+// (and a few big shapes on a large picture seconds), while real symbols weigh little.
+void TestScan::slowDrawings_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");
+
+    auto drawing = [this](const QString &name, const QByteArray &size, const QByteArray &piece, int copies) {
+        QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" " + size + ">";
+        for (int i = 0; i < copies; ++i)
+            svg += piece;
+        svg += "</svg>\n";
+        const QString path = m_dir.filePath(name);
+        return writeFile(path, svg) ? path : QString();
+    };
+    const QByteArray small = "width=\"400\" height=\"300\"";
+    const QString refused = u"a drawing too complex to draw (too many shapes or too much text)"_s;
+    QTest::newRow("3.7 MB of rectangles")
+        << drawing(u"rects.svg"_s, small, "<rect x=\"10\" y=\"10\" width=\"3\" height=\"200\" fill=\"#000\"/>", 70000) << 2 << refused;
+    QTest::newRow("300 KB of text elements")
+        << drawing(u"texts.svg"_s, small, "<text x=\"10\" y=\"30\" font-size=\"20\">4006381333931</text>", 5500) << 2 << refused;
+    QTest::newRow("one text of 100000 characters")
+        << drawing(u"long-text.svg"_s, small, "<text x=\"10\" y=\"30\">" + QByteArray(100000, 'x') + "</text>", 1) << 2 << refused;
+    QTest::newRow("a path of 400000 segments")
+        << drawing(u"path.svg"_s, small, "<path d=\"M0 0" + QByteArray(" L399 299 L0 0").repeated(200000) + "\" stroke=\"#000\"/>", 1)
+        << 2 << refused;
+    QTest::newRow("400 whole-picture shapes on 4000 x 4000")
+        << drawing(u"wide-shapes.svg"_s, "width=\"4000\" height=\"4000\"", "<rect width=\"4000\" height=\"4000\" fill=\"#000\"/>", 400)
+        << 2 << refused;
+    QByteArray rules;
+    for (int i = 0; i < 40000; ++i)
+        rules += ".c" + QByteArray::number(i) + "{fill:#000;stroke:#fff}";
+    QTest::newRow("2000 rectangles under 40000 style rules")
+        << drawing(u"styled.svg"_s, small, "<style>" + rules + "</style>" + QByteArray("<rect class=\"c5\" width=\"9\" height=\"9\"/>").repeated(2000), 1)
+        << 2 << refused;
+    QTest::newRow("2000 rectangles") << drawing(u"some-rects.svg"_s, small, "<rect x=\"10\" y=\"10\" width=\"3\" height=\"200\"/>", 2000)
+                                     << 1 << u"\t\tno-code\t-\t"_s + NoCode;
+
+    // Our own symbol is drawn at its printed size, too small to be read, but it is drawn.
+    const QString ours = m_dir.filePath(u"ours.svg"_s);
+    QCOMPARE(ean13({u"render"_s, u"4006381333931"_s, u"-o"_s, ours}).exitCode, 0);
+    QTest::newRow("our own symbol") << ours << 1 << u"\t\tno-code\t-\t"_s + NoCode;
+    const QString zint = QStandardPaths::findExecutable(u"zint"_s);
+    if (zint.isEmpty())
+        return;
+    const QString zintUpc = m_dir.filePath(u"zint-upca.svg"_s);
+    QCOMPARE(runProgram(zint, {u"-b"_s, u"UPCA"_s, u"--filetype=svg"_s, u"-o"_s, zintUpc, u"-d"_s, u"03600029145"_s}).exitCode, 0);
+    QTest::newRow("zint's UPC-A symbol") << zintUpc << 0 << u"\t0036000291452\tok\t"_s;
+    // 4520 x 2328 pixels: the largest zint draws without being asked for more than --scale=20.
+    const QString zintLarge = m_dir.filePath(u"zint-large.svg"_s);
+    QCOMPARE(runProgram(zint, {u"-b"_s, u"EANX"_s, u"--filetype=svg"_s, u"--scale=20"_s, u"-o"_s, zintLarge, u"-d"_s, u"400638133393"_s})
+                 .exitCode,
+             0);
+    QTest::newRow("zint's symbol at scale 20") << zintLarge << 0 << u"\t4006381333931\tok\t"_s;
+}
+
+void TestScan::slowDrawings()
+{
+    QFETCH(QString, path);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    QVERIFY(!path.isEmpty());
+    const Run scan = ean13({u"scan"_s, path});
+    QCOMPARE(scan.exitCode, exitCode);
+    QVERIFY2(QString::fromUtf8(scan.out + scan.err).contains(says), (scan.out + scan.err).constData());
 }
 
 void TestScan::usage()

@@ -41,6 +41,7 @@ QString reason(const reader::LoadedImage &loaded)
             return u"изображение слишком велико"_s;
         return u"изображение слишком велико (%1 на %2 точек)"_s.arg(loaded.size.width()).arg(loaded.size.height());
     case reader::LoadError::Damaged: return u"файл повреждён или обрезан"_s;
+    case reader::LoadError::TooComplex: return u"рисунок слишком сложен: в нём слишком много фигур или текста"_s;
     }
     return {};
 }

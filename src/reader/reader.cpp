@@ -1,5 +1,7 @@
 #include "reader.h"
 
+#include "drawingwork.h"
+
 // zbar first: zxing-cpp defines macros (UnsupportedError, ...) that zbar's C++ wrappers use as names.
 #include <zbar.h>
 #include <ZXing/ReadBarcode.h>
@@ -899,6 +901,22 @@ LoadedImage decoded(QIODevice &file, qint64 fileSize)
     if (overLimit(loaded.size)) {
         loaded.error = LoadError::TooLarge;
         return loaded;
+    }
+    // A drawing's time to draw has no bound of its own: megabytes of shapes or text take minutes.
+    // It is weighed before drawing; the file itself is at most MaxDrawingBytes long here. The SVG
+    // decoder has read the whole file to learn its size, so it is read again from its start.
+    if (format == "svg" || format == "svgz") {
+        QByteArray bytes = drawing;
+        if (!gzip) {
+            const qint64 at = file.pos();
+            if (file.seek(0))
+                bytes = file.read(MaxDrawingBytes);
+            file.seek(at);
+        }
+        if (drawingWork(bytes, loaded.size) > MaxDrawingWork) {
+            loaded.error = LoadError::TooComplex;
+            return loaded;
+        }
     }
     // The toolkit's own limit holds too, for formats that declare no size before decoding. It is
     // one for the whole program: set once, even with images read on several threads.

@@ -58,6 +58,8 @@ enum class LoadError {
     NotAnImage,    // no format that the toolkit reads
     TooLarge,      // decoding it would take more memory than MaxImageBytes, or the file is larger
     Damaged,       // an image format, but its data is cut short or broken
+    TooComplex,    // an SVG drawing with so many shapes or so much text that drawing it would take
+                   // too long (more than MaxDrawingWork)
 };
 
 // A decoded image may take at most this much memory (four bytes a pixel); larger ones are refused
