@@ -33,6 +33,10 @@ ListStatus listStatus(ean13::Status status)
     case ean13::Status::BadCheckDigit: return ListStatus::BadCheckDigit;
     case ean13::Status::NonDigit: return ListStatus::NonDigit;
     case ean13::Status::BadLength: break;
+    // Refusals of entries read as UPC-E, which the list window never asks for.
+    case ean13::Status::BadNumberSystem:
+    case ean13::Status::BadUpcE:
+    case ean13::Status::NotUpcE: break;
     }
     return ListStatus::BadLength;
 }
@@ -296,39 +300,33 @@ void readList(const ListReadOptions &options, const ListReadCallbacks &callbacks
     long long done = 0;
     bool ended = false;
     std::vector<char> buffer(PieceSize);
-    while (start.find('\n') == std::string::npos && start.size() < StartSample) {
+    // One more piece of the file's start; false when it cannot be read.
+    const auto readPiece = [&] {
         const long long n = file->read(buffer.data(), buffer.size());
         if (n < 0) {
             callbacks.end(u"не удалось прочитать файл: %1"_s.arg(systemReason(errno)));
-            return;
+            return false;
         }
         if (n == 0) {
             start.append(text.finish());
             ended = true;
-            break;
+            return true;
         }
         done += n;
         start.append(text.convert(std::string_view(buffer.data(), static_cast<std::size_t>(n))));
-    }
+        return true;
+    };
+    while (!ended && start.find('\n') == std::string::npos && start.size() < StartSample)
+        if (!readPiece())
+            return;
     if (isZipFile(start)) {
         callbacks.end(u"это таблица XLSX или ODS либо другой архив ZIP, а не список: сохраните лист таблицы как CSV"_s);
         return;
     }
     // A few more lines, so that the column is judged on more than the first.
-    while (!ended && start.size() < StartSample && std::count(start.begin(), start.end(), '\n') < 50) {
-        const long long n = file->read(buffer.data(), buffer.size());
-        if (n < 0) {
-            callbacks.end(u"не удалось прочитать файл: %1"_s.arg(systemReason(errno)));
+    while (!ended && start.size() < StartSample && std::count(start.begin(), start.end(), '\n') < 50)
+        if (!readPiece())
             return;
-        }
-        if (n == 0) {
-            start.append(text.finish());
-            ended = true;
-            break;
-        }
-        done += n;
-        start.append(text.convert(std::string_view(buffer.data(), static_cast<std::size_t>(n))));
-    }
 
     const QString suffix = info.suffix().toLower();
     const ListLayout layout = judge(start, suffix == u"csv"_s, options);
